@@ -1,0 +1,319 @@
+#include "drawing_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+namespace planora {
+
+std::size_t ElementStore::createElementStore(std::size_t capacity) {
+    releaseElementStore();
+    try {
+        elements_.reserve(capacity);
+        capacity_ = capacity;
+    } catch (const std::bad_alloc&) {
+        elements_ = {};
+        capacity_ = 0;
+    } catch (const std::length_error&) {
+        elements_ = {};
+        capacity_ = 0;
+    }
+    return capacity_;
+}
+
+bool ElementStore::growCapacity(std::size_t capacity) {
+    if (capacity <= capacity_) {
+        return true;
+    }
+    try {
+        elements_.reserve(capacity);
+    } catch (const std::exception&) {
+        return false;
+    }
+    capacity_ = capacity;
+    return true;
+}
+
+void ElementStore::releaseElementStore() {
+    elements_ = {};
+    texts_ = {};
+    polygons_ = {};
+    polygonUnderConstruction_.reset();
+    capacity_ = 0;
+}
+
+Element& ElementStore::append(ElementKind kind, int layer, int pen, int lineStyle) {
+    Element& e = elements_.emplace_back();
+    e.kind = kind;
+    e.layerField = layer + 1;
+    e.penField = pen;
+    e.lineStyle = lineStyle;
+    return e;
+}
+
+std::size_t ElementStore::addLine(double x1, double y1, double x2, double y2, int layer, int pen,
+                                  int lineStyle) {
+    if (!full()) {
+        Element& e = append(ElementKind::Line, layer, pen, lineStyle);
+        e.g[0] = x1;
+        e.g[1] = y1;
+        e.g[2] = x2;
+        e.g[3] = y2;
+    }
+    return elements_.size();
+}
+
+std::size_t ElementStore::addCircle(double cx, double cy, double r, int layer, int pen,
+                                    int lineStyle) {
+    if (!full()) {
+        Element& e = append(ElementKind::Circle, layer, pen, lineStyle);
+        e.g[0] = cx;
+        e.g[1] = cy;
+        e.g[2] = r;
+    }
+    return elements_.size();
+}
+
+std::size_t ElementStore::addArc(double cx, double cy, double r, double start, double end,
+                                 int layer, int pen, int lineStyle) {
+    if (!full()) {
+        Element& e = append(ElementKind::Arc, layer, pen, lineStyle);
+        e.g[0] = cx;
+        e.g[1] = cy;
+        e.g[2] = r;
+        e.g[3] = start;
+        e.g[4] = end;
+    }
+    return elements_.size();
+}
+
+std::size_t ElementStore::addRectangle(double cx, double cy, double w, double h, double angle,
+                                       int layer, int pen, int lineStyle) {
+    if (!full()) {
+        Element& e = append(ElementKind::Rectangle, layer, pen, lineStyle);
+        e.g[0] = cx;
+        e.g[1] = cy;
+        e.g[2] = w;
+        e.g[3] = h;
+        e.g[4] = angle;
+    }
+    return elements_.size();
+}
+
+namespace {
+
+// Truncation towards zero of a double into int32 without undefined behaviour for values out of
+// range (they are clamped) or NaN (0).
+std::int32_t truncToInt32(double v) {
+    if (!(v == v)) {
+        return 0;
+    }
+    if (v >= 2147483647.0) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (v <= -2147483648.0) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(v);
+}
+
+}  // namespace
+
+std::size_t ElementStore::addRegularPolygon(double cx, double cy, double r, double angle,
+                                            double corners, int layer, int pen, int lineStyle) {
+    if (!full()) {
+        Element& e = append(ElementKind::RegularPolygon, layer, pen, lineStyle);
+        e.g[0] = cx;
+        e.g[1] = cy;
+        e.g[2] = r;
+        e.g[3] = angle;
+        e.g[4] = truncToInt32(corners);
+    }
+    return elements_.size();
+}
+
+std::size_t ElementStore::addText(double x, double y, std::string_view text, double angle,
+                                  double height, double widthFactor, int layer, int pen,
+                                  int lineStyle) {
+    if (full()) {
+        return elements_.size();
+    }
+    try {
+        texts_.emplace_back(text);
+    } catch (const std::bad_alloc&) {
+        return elements_.size();
+    }
+    constexpr double kDegree = 3.141592653589793 / 180.0;
+    Element& e = append(ElementKind::Text, layer, pen, lineStyle);
+    e.g[0] = x - std::sin(angle * kDegree) * 1.2 * height;
+    e.g[1] = y + std::cos(angle * kDegree) * 1.2 * height;
+    e.g[2] = angle;
+    e.g[3] = height / 0.75;
+    e.g[4] = widthFactor;
+    e.data = static_cast<std::uint32_t>(texts_.size() - 1);
+    return elements_.size();
+}
+
+std::size_t ElementStore::polygonBuilder(PolygonStep step, double countOrX, double y, int layer,
+                                         int pen, int lineStyle) {
+    if (full()) {
+        return elements_.size();
+    }
+    switch (step) {
+        case PolygonStep::Begin: {
+            Element e;
+            e.kind = ElementKind::Polygon;
+            e.layerField = layer + 1;
+            e.penField = pen;
+            e.lineStyle = lineStyle;
+            PolygonPoints points;
+            const std::int32_t room = std::max<std::int32_t>(0, truncToInt32(countOrX));
+            points.room = static_cast<std::size_t>(room);
+            try {
+                points.x.reserve(points.room);
+                points.y.reserve(points.room);
+                polygons_.push_back(std::move(points));
+            } catch (const std::bad_alloc&) {
+                polygonUnderConstruction_.reset();
+                break;
+            }
+            e.data = static_cast<std::uint32_t>(polygons_.size() - 1);
+            polygonUnderConstruction_ = e;
+            break;
+        }
+        case PolygonStep::Point:
+            if (polygonUnderConstruction_) {
+                PolygonPoints& p = polygons_[polygonUnderConstruction_->data];
+                if (p.x.size() < p.room) {
+                    p.x.push_back(countOrX);
+                    p.y.push_back(y);
+                }
+            }
+            break;
+        case PolygonStep::Finish:
+            if (polygonUnderConstruction_) {
+                Element e = *polygonUnderConstruction_;
+                e.g[2] = static_cast<double>(polygons_[e.data].x.size());
+                elements_.push_back(e);
+                polygonUnderConstruction_.reset();
+            }
+            break;
+    }
+    return elements_.size();
+}
+
+std::string_view ElementStore::text(const Element& e) const {
+    if (e.kind != ElementKind::Text || e.data >= texts_.size()) {
+        return {};
+    }
+    return texts_[e.data];
+}
+
+const PolygonPoints& ElementStore::polygon(const Element& e) const {
+    static const PolygonPoints empty;
+    if (e.kind != ElementKind::Polygon || e.data >= polygons_.size()) {
+        return empty;
+    }
+    return polygons_[e.data];
+}
+
+void DrawingInfoTexts::clear() {
+    for (auto& s : slots_) {
+        s.clear();
+    }
+}
+
+void DrawingInfoTexts::set(std::size_t slot, std::string text) {
+    if (slot < kSlots) {
+        slots_[slot] = std::move(text);
+    }
+}
+
+std::optional<std::string> DrawingInfoTexts::text(std::size_t slot) const {
+    if (slot >= kSlots) {
+        return std::nullopt;
+    }
+    const std::string& s = slots_[slot];
+    if (s.empty() || s == "*") {
+        return std::nullopt;
+    }
+    return s;
+}
+
+std::array<std::optional<std::string>, DrawingInfoTexts::kSlots> DrawingInfoTexts::copyAll() const {
+    std::array<std::optional<std::string>, kSlots> out;
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        out[i] = text(i);
+    }
+    return out;
+}
+
+void ScaleStatistics::recordScale(std::int32_t key) {
+    for (Entry& e : entries_) {
+        if (e.denominator == key) {
+            ++e.count;
+            return;
+        }
+    }
+    if (entries_.size() < kMaxEntries) {
+        entries_.push_back({key, 1});
+    }
+}
+
+std::size_t ScaleStatistics::listScales(std::int32_t* out, std::size_t max) const {
+    if (out == nullptr) {
+        return entries_.size();
+    }
+    const std::size_t n = std::min(max, entries_.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        out[i] = entries_[i].denominator;
+    }
+    return n;
+}
+
+double letterHeightForSizeCode(std::int32_t code) {
+    static constexpr double kTable[7] = {0.1, 0.18, 0.25, 0.35, 0.5, 0.7, 1.0};
+    if (code >= 8) {
+        return code * 0.001;
+    }
+    if (code >= 1) {
+        return kTable[code - 1];
+    }
+    return kTable[0];
+}
+
+void DrawingModel::setLayerVisible(int layer, bool on) {
+    const std::int64_t field = static_cast<std::int64_t>(layer) + 1;
+    Element* elements = store.mutableElementArray();
+    const std::size_t n = store.elementCount();
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int64_t f = elements[i].layerField;
+        if ((f < 0 ? -f : f) == field) {
+            elements[i].layerField = static_cast<std::int32_t>(on ? field : -field);
+        }
+    }
+    for (LayerEntry& entry : layers) {
+        if (entry.number == layer) {
+            entry.visible = on ? 1 : 0;
+        }
+    }
+}
+
+const LayerEntry* DrawingModel::nextLayer(bool restart) {
+    if (restart) {
+        layerCursor_ = 0;
+    }
+    if (layerCursor_ >= layers.size()) {
+        return nullptr;
+    }
+    return &layers[layerCursor_++];
+}
+
+std::size_t DrawingModel::visibleLayerCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(layers.begin(), layers.end(), [](const LayerEntry& l) { return l.visible; }));
+}
+
+}  // namespace planora

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Planora and runs every test: the optimised build with all tests,
+# the drawing reader under AddressSanitizer and UndefinedBehaviorSanitizer, and the replay of the
+# loader's fuzz corpus built with clang.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash tools/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# Services the tests need: an X server for the end-to-end tests.
+cleanup() {
+  if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  display=:97
+  Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=$display
+  for _ in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+fi
+
+status=0
+echo "== Build and test (default)"
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$jobs"
+ctest --preset default -j "$jobs" || status=1
+
+echo "== Drawing reader under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs" || status=1
+
+echo "== Fuzz corpus replay (clang, sanitizers)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz || status=1
+
+exit $status
