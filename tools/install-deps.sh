@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages needed to build, run and test Planora.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git python3
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev

@@ -18,6 +18,10 @@ void appendNumber(std::string& out, double v) {
         out += "null";
         return;
     }
+    if (v == 0 && std::signbit(v)) {
+        out += "-0.0";  // "-0" would read back as the integer 0
+        return;
+    }
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
     out.append(buffer, result.ptr);
