@@ -1,0 +1,169 @@
+// Times drawing the 1,000,000-element drawing of the loader benchmark (a) whole into 1920 x 1080
+// and (b) zoomed so that about 1 % of its area shows, each element by element and with the fast
+// path, and prints the milliseconds of each and their ratio.
+//
+//   planora_render_bench [FILE]   (FILE defaults to planora-bench-1m.akt in the temp folder; it
+//                                  is written first when it does not exist)
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "akt_writer.h"
+#include "drawing_file.h"
+#include "painter_surface.h"
+#include "renderer.h"
+#include "view_transform.h"
+
+namespace akt = planora::akt;
+using namespace planora;
+
+namespace {
+
+constexpr std::int64_t kRecords = 1'000'000;
+constexpr std::int64_t kTexts = 30'000;
+constexpr int kLayers = 50;
+constexpr int kW = 1920;
+constexpr int kH = 1080;
+
+// The same drawing as the loader benchmark writes: 70 % lines, 10 % circles, 10 % arcs, 10 %
+// texts with frames, 50 layers (every seventh switched off), version 2200.
+void writeBenchDrawing(const std::string& path) {
+    akt::FileHeader header;
+    header.version = 2200;
+    header.info[0] = "Benchmark";
+    std::ofstream file(path, std::ios::binary);
+    akt::StreamWriter w(file, header, kRecords, kTexts);
+    std::mt19937 rng(42);
+    std::uniform_real_distribution<double> pos(0.0, 10000.0);
+    std::uniform_real_distribution<double> len(-20.0, 20.0);
+    std::uniform_int_distribution<int> layer(0, kLayers - 1);
+    std::uniform_int_distribution<int> pen(1, 8);
+    std::uniform_int_distribution<int> textNumber(1, static_cast<int>(kTexts));
+    const int version = header.version;
+    for (std::int64_t i = 0; i < kRecords;) {
+        const int slot = static_cast<int>(i % 10);
+        const akt::Attributes at{layer(rng), pen(rng), 1, 100};
+        const double x = pos(rng);
+        const double y = pos(rng);
+        if (slot < 7) {
+            w.element(akt::lineRecord(version, x, y, x + len(rng), y + len(rng), at));
+            ++i;
+        } else if (slot == 7) {
+            w.element(akt::circleRecord(version, x, y, std::abs(len(rng)) + 0.1, at));
+            ++i;
+        } else if (slot == 8) {
+            auto [head, end] = akt::arcRecords(version, x, y, 2.0, 10, 200, at);
+            w.element(head);
+            w.element(end);
+            i += 2;
+        } else {
+            akt::TextPlacement p;
+            p.layer = at.layer;
+            p.pen = at.pen;
+            w.element(akt::textElementRecord(version, x, y, textNumber(rng), p));
+            ++i;
+        }
+    }
+    const char shapes[] = {'0', '1', '3', '5'};
+    for (std::int64_t t = 0; t < kTexts; ++t) {
+        akt::TextPlacement p;
+        p.frameShape = shapes[t % 4];
+        w.text(akt::textRecord("Raum " + std::to_string(t), p));
+    }
+    for (int l = 0; l < kLayers; ++l) {
+        w.layer(akt::LayerRecord{l, "Folie " + std::to_string(l), l % 7 != 0, std::nullopt});
+    }
+    w.finish();
+}
+
+double renderMs(Renderer& renderer, const DrawingModel& model, const ViewTransform& view,
+                Renderer::Path path, QImage& image) {
+    image.fill(Qt::black);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        QPainter painter(&image);
+        PainterSurface surface(painter, kW, kH);
+        renderer.renderElements(surface, view, model.store, path);
+    }
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// The median of several runs (after one warm-up run that also builds the fast path's cache).
+double medianMs(Renderer& renderer, const DrawingModel& model, const ViewTransform& view,
+                Renderer::Path path, int runs, double* firstMs) {
+    QImage image(kW, kH, QImage::Format_RGB32);
+    const double first = renderMs(renderer, model, view, path, image);
+    if (firstMs != nullptr) {
+        *firstMs = first;
+    }
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        times.push_back(renderMs(renderer, model, view, path, image));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+    const std::string path =
+        argc > 1 ? argv[1]
+                 : (std::filesystem::temp_directory_path() / "planora-bench-1m.akt").string();
+    if (!std::filesystem::exists(path)) {
+        std::printf("writing %s ...\n", path.c_str());
+        writeBenchDrawing(path);
+    }
+    DrawingModel model;
+    if (loadDrawing(model, path) == 0) {
+        std::fprintf(stderr, "Einlesefehler: %s (%s)\n", model.lastLoadError.c_str(), path.c_str());
+        return 1;
+    }
+    applyLayerFlags(model);
+    std::printf("%s: %zu elements\n", path.c_str(), model.store.elementCount());
+
+    View view;
+    view.zoomAll(kW, kH, model.store);
+    const ViewTransform whole = view.currentView();
+    // 10 % of the width and height about the middle: 1 % of the area.
+    view.zoomToDeviceRect(kW, kH, kW * 45 / 100, kH * 45 / 100, kW * 55 / 100, kH * 55 / 100);
+    const ViewTransform detail = view.currentView();
+
+    struct Case {
+        const char* name;
+        ViewTransform view;
+        double goalMs;
+    };
+    const Case cases[] = {{"(a) whole drawing, 1920x1080", whole, 150.0},
+                          {"(b) 1 % of the area, 1920x1080", detail, 8.0}};
+    bool allMet = true;
+    for (const Case& c : cases) {
+        Renderer plain, fast;
+        const double plainMs =
+            medianMs(plain, model, c.view, Renderer::Path::ElementByElement, 3, nullptr);
+        double firstMs = 0.0;
+        const double fastMs = medianMs(fast, model, c.view, Renderer::Path::Fast, 9, &firstMs);
+        const bool met = fastMs <= c.goalMs;
+        allMet = allMet && met;
+        std::printf(
+            "%s\n  element by element %9.2f ms\n  fast path          %9.2f ms"
+            "  (first paint, with building the element cache: %.2f ms)\n"
+            "  ratio              %9.2f x   goal <= %.0f ms: %s\n",
+            c.name, plainMs, fastMs, firstMs, plainMs / fastMs, c.goalMs, met ? "met" : "NOT met");
+    }
+    return allMet ? 0 : 3;
+}

@@ -1,0 +1,58 @@
+// The small set of drawing primitives the renderer needs. Coordinates are integer pixels with y
+// downwards; colours are 0x00BBGGRR (red in the low byte).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "view_transform.h"
+
+namespace planora {
+
+enum class DashStyle { Solid, Dash, Dot, DashDot, DashDotDot };
+
+struct DeviceLine {
+    int x1 = 0;
+    int y1 = 0;
+    int x2 = 0;
+    int y2 = 0;
+};
+
+class DrawingSurface {
+  public:
+    virtual ~DrawingSurface() = default;
+
+    // The size of the area that can show anything; drawing outside it is clipped away.
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+
+    // The pen of lines, outlines and arcs (one pixel wide) and the colour of texts.
+    virtual void setPen(std::uint32_t colour, DashStyle style) = 0;
+
+    // A line from the current position to (x, y), which becomes the current position. Lines
+    // cover both their end pixels.
+    virtual void moveTo(int x, int y) = 0;
+    virtual void lineTo(int x, int y) = 0;
+    // Separate lines with the current pen, each drawn as moveTo(x1, y1), lineTo(x2, y2).
+    virtual void drawLines(std::span<const DeviceLine> lines) = 0;
+
+    // The outline of the ellipse in the box (left, top) to (right, bottom); nothing is filled.
+    virtual void drawEllipse(int left, int top, int right, int bottom) = 0;
+    // An arc of the ellipse in the box, counter-clockwise from where the ray from the centre
+    // through (xs, ys) meets the ellipse to where the ray through (xe, ye) does. Both rays the
+    // same: the whole ellipse.
+    virtual void drawArc(int left, int top, int right, int bottom, int xs, int ys, int xe,
+                         int ye) = 0;
+
+    // One line of text (UTF-8) whose cell's top-left corner is at (x, y) before rotation, with a
+    // character height of `pixelHeight` pixels and rotated counter-clockwise about (x, y) by
+    // `escapement` tenths of a degree. Drawn in the pen colour, never clipped to a box.
+    virtual void drawText(int x, int y, std::string_view utf8, int pixelHeight, int escapement) = 0;
+
+    // The area inside the closed figure through the points (even-odd rule) in `colour`, with no
+    // outline.
+    virtual void fillPolygon(std::span<const DevicePoint> points, std::uint32_t colour) = 0;
+};
+
+}  // namespace planora

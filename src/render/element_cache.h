@@ -1,0 +1,72 @@
+// Per-drawing knowledge the fast render path keeps between paints: a conservative bounding box of
+// every element and a uniform grid over them, so that a paint of a small part of a huge drawing
+// only looks at the elements near it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "drawing_model.h"
+#include "view_transform.h"
+
+namespace planora {
+
+// A box in drawing units that holds everything an element can put on a surface. Non-finite
+// geometry gives an infinite box, so such an element is never left out.
+struct ElementBox {
+    float xmin;
+    float ymin;
+    float xmax;
+    float ymax;
+};
+
+class ElementCache {
+  public:
+    // True while the cache was built for this store (same array, count and geometry sample).
+    bool matches(const ElementStore& store) const;
+    void build(const ElementStore& store);
+    void clear();
+
+    const std::vector<ElementBox>& boxes() const { return boxes_; }
+
+    // Indices, ascending, of the elements whose box meets `query`. Returns false when the
+    // query covers so much of the drawing that walking every element is cheaper; `out` is then
+    // left empty.
+    bool query(const WorldBox& query, std::vector<std::uint32_t>& out) const;
+
+    // True when every element's box lies inside `query`.
+    bool allInside(const WorldBox& query) const;
+
+    static bool meets(const ElementBox& b, const WorldBox& q) {
+        return b.xmax >= q.xmin && b.xmin <= q.xmax && b.ymax >= q.ymin && b.ymin <= q.ymax;
+    }
+
+  private:
+    static std::uint64_t fingerprint(const ElementStore& store);
+    int cellX(double x) const;
+    int cellY(double y) const;
+
+    const Element* data_ = nullptr;
+    std::size_t count_ = 0;
+    std::uint64_t fingerprint_ = 0;
+    bool built_ = false;
+
+    std::vector<ElementBox> boxes_;
+    WorldBox extents_{};        // union of the finite boxes
+    bool infiniteBox_ = false;  // some element has an infinite box
+
+    // Grid: gridW_ x gridH_ cells over extents_; cellStart_ indexes cellItems_ (CSR layout).
+    int gridW_ = 0;
+    int gridH_ = 0;
+    double cellW_ = 1.0;
+    double cellH_ = 1.0;
+    std::vector<std::uint32_t> cellStart_;
+    std::vector<std::uint32_t> cellItems_;
+    std::vector<std::uint32_t> large_;  // elements spanning many cells, checked one by one
+};
+
+// The conservative box of one element (see ElementBox).
+ElementBox elementBox(const ElementStore& store, const Element& e);
+
+}  // namespace planora

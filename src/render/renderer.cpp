@@ -1,0 +1,549 @@
+#include "renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "element_cache.h"
+#include "text_encoding.h"
+
+namespace planora {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+// Device coordinates beyond this many pixels from the origin are clipped before they are turned
+// into integers, so that extreme zoom levels cannot overflow the pixel type.
+constexpr double kDeviceLimit = 16777216.0;
+// Regular polygons with more corners than this are drawn with no corners (a damaged count would
+// otherwise keep the painter busy for minutes).
+constexpr int kMaxCorners = 65536;
+// Text taller than this many pixels is not drawn.
+constexpr int kMaxTextPixels = 32768;
+// Pixels around the surface within which elements are still drawn by the fast path: a mapped
+// point can move by the extra pixel in x and by truncation.
+constexpr double kCullMargin = 4.0;
+
+double radians(double degrees) {
+    return degrees * kPi / 180.0;
+}
+
+struct DeviceXY {
+    double x;
+    double y;
+};
+
+DeviceXY mapExact(const ViewTransform& v, double x, double y) {
+    return {(x - v.worldOriginX) * v.scale + v.deviceOriginX + 1,
+            v.deviceOriginY - (y - v.worldOriginY) * v.scale};
+}
+
+// Clips the segment a-b to the square within kDeviceLimit (Liang-Barsky). False when nothing of
+// it remains.
+bool clipToLimit(DeviceXY& a, DeviceXY& b) {
+    double t0 = 0.0, t1 = 1.0;
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x + kDeviceLimit, kDeviceLimit - a.x, a.y + kDeviceLimit,
+                         kDeviceLimit - a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) {
+                return false;
+            }
+        } else {
+            const double t = q[i] / p[i];
+            if (p[i] < 0.0) {
+                t0 = std::max(t0, t);
+            } else {
+                t1 = std::min(t1, t);
+            }
+        }
+    }
+    if (t0 > t1) {
+        return false;
+    }
+    const DeviceXY a0 = a;
+    a = {a0.x + t0 * dx, a0.y + t0 * dy};
+    b = {a0.x + t1 * dx, a0.y + t1 * dy};
+    return true;
+}
+
+bool withinLimit(const DeviceXY& p) {
+    return std::abs(p.x) <= kDeviceLimit && std::abs(p.y) <= kDeviceLimit;
+}
+
+// The drawing mapping of the segment (x1, y1)-(x2, y2). False when it lies wholly beyond the
+// device limit (or is not a number).
+bool mapSegment(const ViewTransform& v, double x1, double y1, double x2, double y2,
+                DeviceLine& out) {
+    DeviceXY a = mapExact(v, x1, y1);
+    DeviceXY b = mapExact(v, x2, y2);
+    if (!withinLimit(a) || !withinLimit(b)) {
+        if (std::isnan(a.x) || std::isnan(a.y) || std::isnan(b.x) || std::isnan(b.y) ||
+            !clipToLimit(a, b)) {
+            return false;
+        }
+    }
+    out = {truncToPixel(a.x), truncToPixel(a.y), truncToPixel(b.x), truncToPixel(b.y)};
+    return true;
+}
+
+// Receives the segments of an element: either straight to the surface as move/line pairs, or
+// into a batch of lines with one pen.
+class SegmentSink {
+  public:
+    SegmentSink(DrawingSurface& surface, bool batch) : surface_(surface), batch_(batch) {}
+
+    void add(const DeviceLine& line) {
+        if (batch_) {
+            lines_.push_back(line);
+        } else {
+            surface_.moveTo(line.x1, line.y1);
+            surface_.lineTo(line.x2, line.y2);
+        }
+    }
+
+    void flush() {
+        if (!lines_.empty()) {
+            surface_.drawLines(lines_);
+            lines_.clear();
+        }
+    }
+
+  private:
+    DrawingSurface& surface_;
+    bool batch_;
+    std::vector<DeviceLine> lines_;
+};
+
+// Draws one visible element whose pen is already on the surface.
+void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform& v,
+                 const ElementStore& store, const Element& e, std::vector<DevicePoint>& points) {
+    const double* g = e.g;
+    const double s = v.scale;
+    auto segment = [&](double x1, double y1, double x2, double y2) {
+        DeviceLine line;
+        if (mapSegment(v, x1, y1, x2, y2, line)) {
+            sink.add(line);
+        }
+    };
+
+    switch (e.kind) {
+        case ElementKind::Line:
+            segment(g[0], g[1], g[2], g[3]);
+            return;
+
+        case ElementKind::Rectangle: {
+            const double c = std::cos(radians(g[4]));
+            const double sn = std::sin(radians(g[4]));
+            const double hw = g[2] / 2.0, hh = g[3] / 2.0;
+            const double ax = g[0] - hw * c, ay = g[1] - hw * sn;
+            const double bx = g[0] + hw * c, by = g[1] + hw * sn;
+            const double nx = -sn * hh, ny = c * hh;
+            const double k[4][2] = {
+                {ax + nx, ay + ny}, {bx + nx, by + ny}, {bx - nx, by - ny}, {ax - nx, ay - ny}};
+            for (int i = 0; i < 4; ++i) {
+                const int j = (i + 1) % 4;
+                segment(k[i][0], k[i][1], k[j][0], k[j][1]);
+            }
+            return;
+        }
+
+        case ElementKind::RegularPolygon: {
+            const double corners = std::trunc(g[4]);
+            if (!(corners >= 1.0) || corners > kMaxCorners) {
+                return;
+            }
+            const int n = static_cast<int>(corners);
+            const double step = 360.0 / n;
+            double a = g[3];
+            const double x0 = g[0] + g[2] * std::cos(radians(a));
+            const double y0 = g[1] + g[2] * std::sin(radians(a));
+            double px = x0, py = y0;
+            for (int i = 1; i < n; ++i) {
+                a += step;
+                if (a > 360.0) {
+                    a -= 360.0;
+                }
+                const double qx = g[0] + g[2] * std::cos(radians(a));
+                const double qy = g[1] + g[2] * std::sin(radians(a));
+                segment(px, py, qx, qy);
+                px = qx;
+                py = qy;
+            }
+            segment(px, py, x0, y0);
+            return;
+        }
+
+        case ElementKind::Circle:
+        case ElementKind::Arc: {
+            const DeviceXY c = mapExact(v, g[0], g[1]);
+            const double rr = g[2] * s;
+            if (!withinLimit(c) || !(std::abs(rr) <= kDeviceLimit)) {
+                return;
+            }
+            const int cx = truncToPixel(c.x);
+            const int cy = truncToPixel(c.y);
+            const int r = truncToPixel(rr);
+            if (e.kind == ElementKind::Circle) {
+                surface.drawEllipse(cx - r, cy - r, cx + r, cy + r);
+                return;
+            }
+            const double a1 = radians(g[3]);
+            const double a2 = radians(g[4]);
+            const int xs = truncToPixel(cx + std::cos(a1) * g[2] * s);
+            const int ys = truncToPixel(cy - std::sin(a1) * g[2] * s);
+            const int xe = truncToPixel(cx + std::cos(a2) * g[2] * s);
+            const int ye = truncToPixel(cy - std::sin(a2) * g[2] * s);
+            if (xs == xe && ys == ye) {
+                return;
+            }
+            surface.drawArc(cx - r, cy - r, cx + r, cy + r, xs, ys, xe, ye);
+            return;
+        }
+
+        case ElementKind::Text: {
+            const int height = truncToPixel(-s * g[3]);
+            if (height == 0 || std::abs(static_cast<long>(height)) > kMaxTextPixels) {
+                return;
+            }
+            const DeviceXY anchor = mapExact(v, g[0], g[1]);
+            if (!withinLimit(anchor)) {
+                return;
+            }
+            const std::string utf8 = toUtf8FromCp1252(store.text(e));
+            surface.drawText(truncToPixel(anchor.x), truncToPixel(anchor.y), utf8, std::abs(height),
+                             truncToPixel(g[2] * 10.0));
+            return;
+        }
+
+        case ElementKind::Polygon: {
+            const PolygonPoints& p = store.polygon(e);
+            const std::size_t n = std::min(p.x.size(), p.y.size());
+            if (n == 0) {
+                return;
+            }
+            points.resize(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                DeviceXY d = mapExact(v, p.x[i], p.y[i]);
+                d.x = std::clamp(d.x, -kDeviceLimit, kDeviceLimit);
+                d.y = std::clamp(d.y, -kDeviceLimit, kDeviceLimit);
+                points[i] = {truncToPixel(d.x), truncToPixel(d.y)};
+            }
+            surface.fillPolygon(points, Renderer::kPolygonFill);
+            return;
+        }
+    }
+    // Unknown kinds draw nothing.
+}
+
+bool isSegmentKind(ElementKind k) {
+    return k == ElementKind::Line || k == ElementKind::Rectangle ||
+           k == ElementKind::RegularPolygon;
+}
+
+}  // namespace
+
+const std::array<std::uint32_t, 16>& defaultColourTable() {
+    auto rgb = [](std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+        return r | (g << 8) | (b << 16);
+    };
+    static const std::array<std::uint32_t, 16> table = {
+        rgb(192, 192, 192), rgb(0, 0, 255),   rgb(0, 255, 0),   rgb(0, 255, 255),
+        rgb(255, 0, 0),     rgb(0, 0, 255),   rgb(255, 255, 0), rgb(255, 255, 255),
+        rgb(80, 80, 192),   rgb(0, 0, 192),   rgb(0, 192, 0),   rgb(0, 192, 192),
+        rgb(192, 0, 0),     rgb(192, 0, 192), rgb(192, 192, 0), rgb(128, 128, 128)};
+    return table;
+}
+
+std::array<std::int32_t, 33> initialPenTable() {
+    std::array<std::int32_t, 33> table{};
+    for (int pen = 2; pen <= 8; ++pen) {
+        table[static_cast<std::size_t>(pen)] = pen - 1;
+    }
+    return table;
+}
+
+DashStyle dashStyleForCode(std::int32_t code) {
+    switch (code) {
+        case 2:
+        case 3:
+        case 4:
+        case 8:
+        case 9:
+            return DashStyle::Dash;
+        case 5:
+            return DashStyle::Dot;
+        case 6:
+        case 7:
+            return DashStyle::DashDot;
+        case 10:
+            return DashStyle::DashDotDot;
+        default:
+            return DashStyle::Solid;
+    }
+}
+
+void applyLayerFlags(DrawingModel& model) {
+    // Collect first: setLayerVisible marks the entries it walks over.
+    std::vector<int> off;
+    for (const LayerEntry& entry : model.layers) {
+        if (entry.visible == 0) {
+            off.push_back(entry.number);
+        }
+    }
+    for (int layer : off) {
+        model.setLayerVisible(layer, false);
+    }
+}
+
+Renderer::Renderer()
+    : penTable_(initialPenTable()),
+      palette_(defaultColourTable().begin(), defaultColourTable().end()),
+      cache_(std::make_unique<ElementCache>()) {}
+
+Renderer::~Renderer() = default;
+
+void Renderer::setPenTable(std::span<const std::int32_t> colourNumbers) {
+    const std::size_t n = std::min<std::size_t>(colourNumbers.size(), kPenCount - 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        penTable_[i + 1] = std::max(colourNumbers[i], 0);
+    }
+}
+
+void Renderer::setColourPalette(std::span<const std::uint32_t> colours) {
+    if (colours.empty()) {
+        palette_.assign(defaultColourTable().begin(), defaultColourTable().end());
+    } else {
+        palette_.assign(colours.begin(), colours.end());
+    }
+    for (std::uint32_t& c : palette_) {
+        c &= 0x00FFFFFF;
+    }
+}
+
+bool Renderer::setDrawingShown(bool shown) {
+    const bool previous = drawingShown_;
+    drawingShown_ = shown;
+    return previous;
+}
+
+std::uint32_t Renderer::penColour(std::int32_t penNumber) const {
+    if (blackOutput_) {
+        return 0x000000;
+    }
+    // Pen numbers outside the table use colour number 0.
+    std::int32_t c = 0;
+    if (penNumber >= 0 && penNumber < static_cast<std::int32_t>(kPenCount)) {
+        c = penTable_[static_cast<std::size_t>(penNumber)];
+    }
+    c %= 32;  // the stored numbers are never negative
+    // Colour numbers without a palette entry take entry 0.
+    const std::size_t index = static_cast<std::size_t>(c) < palette_.size() ? c : 0;
+    return palette_[index];
+}
+
+void Renderer::invalidateElementCache() {
+    cache_->clear();
+}
+
+int Renderer::renderDrawing(DrawingSurface& surface, const View& view, const DrawingModel& model,
+                            Path path) {
+    return renderElements(surface, view.displayedView(), model.store, path);
+}
+
+int Renderer::renderElements(DrawingSurface& surface, const ViewTransform& view,
+                             const ElementStore& store, Path path) {
+    if (path == Path::ElementByElement) {
+        renderOneByOne(surface, view, store);
+    } else {
+        renderFast(surface, view, store);
+    }
+    return -1;
+}
+
+void Renderer::renderOneByOne(DrawingSurface& surface, const ViewTransform& view,
+                              const ElementStore& store) {
+    SegmentSink sink(surface, false);
+    std::vector<DevicePoint> points;
+    for (const Element& e : store.elements()) {
+        if (e.layerField < 1) {
+            continue;
+        }
+        surface.setPen(penColour(e.penField), dashStyleForCode(e.lineStyle));
+        drawElement(surface, sink, view, store, e, points);
+    }
+}
+
+void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
+                          const ElementStore& store) {
+    const std::size_t n = store.elementCount();
+    const int width = surface.width();
+    const int height = surface.height();
+    if (n == 0 || !(view.scale > 0.0) || !std::isfinite(view.scale) || width <= 0 || height <= 0 ||
+        n > 0xFFFFFFFFu) {
+        renderOneByOne(surface, view, store);
+        return;
+    }
+    if (!cache_->matches(store)) {
+        cache_->build(store);
+    }
+
+    // 1. The elements near the surface: the area widened by a margin, in drawing units.
+    const WorldPoint lowerLeft = deviceToWorld(view, -kCullMargin, height + kCullMargin);
+    const WorldPoint upperRight = deviceToWorld(view, width + kCullMargin, -kCullMargin);
+    const WorldBox visible{lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y};
+    const std::vector<ElementBox>& boxes = cache_->boxes();
+    const Element* elements = store.elementArray();
+    candidates_.clear();
+    if (cache_->allInside(visible)) {
+        candidates_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            candidates_[i] = static_cast<std::uint32_t>(i);
+        }
+    } else if (!cache_->query(visible, candidates_)) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (ElementCache::meets(boxes[i], visible)) {
+                candidates_.push_back(static_cast<std::uint32_t>(i));
+            }
+        }
+    }
+
+    // 2. Drawing order. The pixels are opaque and aliased, so a pixel ends up in the colour of
+    // the last element in array order that touches it. Only elements of different colours whose
+    // areas meet need to keep their order; everything else may be drawn in runs of one pen.
+    // Each element gets a level one above the highest level of an earlier element of another
+    // colour in the same cells of a coarse grid over the surface; drawing by level, and within
+    // a level by colour and dash style, then gives the pixels of the array order.
+    constexpr int kCell = 16;
+    const int cellsX = (width + kCell - 1) / kCell;
+    const int cellsY = (height + kCell - 1) / kCell;
+    cells_.assign(static_cast<std::size_t>(cellsX) * cellsY, CellTop{});
+    CellTop* cellTops = cells_.data();
+
+    std::vector<std::uint32_t>& colourOf = colourIds_;  // colour id -> 0x00BBGGRR
+    colourOf.clear();
+    auto colourId = [&](std::uint32_t colour) {
+        for (std::size_t k = 0; k < colourOf.size(); ++k) {
+            if (colourOf[k] == colour) {
+                return static_cast<std::uint16_t>(k);
+            }
+        }
+        colourOf.push_back(colour);
+        return static_cast<std::uint16_t>(colourOf.size() - 1);
+    };
+
+    order_.clear();
+    std::int32_t maxLevel = 0;
+    const double s = view.scale;
+    for (std::uint32_t i : candidates_) {
+        const Element& e = elements[i];
+        if (e.layerField < 1) {
+            continue;
+        }
+        const ElementBox& b = boxes[i];
+        // The element's pixels lie within its box mapped to the device, plus a margin.
+        const double fx0 = (b.xmin - view.worldOriginX) * s + view.deviceOriginX + 1 - 2;
+        const double fx1 = (b.xmax - view.worldOriginX) * s + view.deviceOriginX + 1 + 2;
+        const double fy0 = view.deviceOriginY - (b.ymax - view.worldOriginY) * s - 2;
+        const double fy1 = view.deviceOriginY - (b.ymin - view.worldOriginY) * s + 2;
+        if (!(fx1 >= 0.0) || !(fx0 < width) || !(fy1 >= 0.0) || !(fy0 < height)) {
+            if (!(std::isnan(fx0) || std::isnan(fx1) || std::isnan(fy0) || std::isnan(fy1))) {
+                continue;  // wholly outside the surface
+            }
+        }
+        auto cellOf = [](double v, int count) {
+            if (!(v >= 0.0)) {
+                return 0;
+            }
+            return std::min(static_cast<int>(v / kCell), count - 1);
+        };
+        const int cx0 = std::isnan(fx0) ? 0 : cellOf(fx0, cellsX);
+        const int cx1 = std::isnan(fx1) ? cellsX - 1 : cellOf(fx1, cellsX);
+        const int cy0 = std::isnan(fy0) ? 0 : cellOf(fy0, cellsY);
+        const int cy1 = std::isnan(fy1) ? cellsY - 1 : cellOf(fy1, cellsY);
+
+        const std::uint32_t colour =
+            e.kind == ElementKind::Polygon ? kPolygonFill : penColour(e.penField);
+        const std::uint16_t id = colourId(colour);
+        std::int32_t level = 0;
+        for (int cy = cy0; cy <= cy1; ++cy) {
+            const CellTop* row = cellTops + static_cast<std::size_t>(cy) * cellsX;
+            for (int cx = cx0; cx <= cx1; ++cx) {
+                const CellTop& c = row[cx];
+                const std::int32_t other = c.colour1 != id ? c.level1 : c.level2;
+                level = std::max(level, other + 1);
+            }
+        }
+        for (int cy = cy0; cy <= cy1; ++cy) {
+            CellTop* row = cellTops + static_cast<std::size_t>(cy) * cellsX;
+            for (int cx = cx0; cx <= cx1; ++cx) {
+                CellTop& c = row[cx];
+                if (c.colour1 == id) {
+                    c.level1 = std::max(c.level1, level);
+                } else if (level >= c.level1) {
+                    c.level2 = c.level1;
+                    c.level1 = level;
+                    c.colour1 = id;
+                } else {
+                    c.level2 = std::max(c.level2, level);
+                }
+            }
+        }
+        maxLevel = std::max(maxLevel, level);
+        const auto style = static_cast<std::uint32_t>(dashStyleForCode(e.lineStyle));
+        order_.push_back({i, level, static_cast<std::uint32_t>(id) * 8u + style});
+    }
+
+    // Sort by (level, colour, style), keeping the array order within each group.
+    const std::size_t groupsPerLevel = colourOf.size() * 8;
+    const std::size_t keyCount = (static_cast<std::size_t>(maxLevel) + 1) * groupsPerLevel;
+    sorted_.resize(order_.size());
+    if (keyCount <= 4 * order_.size() + 4096) {
+        std::vector<std::uint32_t>& start = bucketStart_;
+        start.assign(keyCount + 1, 0);
+        for (const OrderItem& o : order_) {
+            ++start[static_cast<std::size_t>(o.level) * groupsPerLevel + o.group + 1];
+        }
+        for (std::size_t k = 0; k < keyCount; ++k) {
+            start[k + 1] += start[k];
+        }
+        for (const OrderItem& o : order_) {
+            sorted_[start[static_cast<std::size_t>(o.level) * groupsPerLevel + o.group]++] =
+                o.index;
+        }
+    } else {
+        std::stable_sort(order_.begin(), order_.end(), [](const OrderItem& a, const OrderItem& b) {
+            return a.level != b.level ? a.level < b.level : a.group < b.group;
+        });
+        for (std::size_t k = 0; k < order_.size(); ++k) {
+            sorted_[k] = order_[k].index;
+        }
+    }
+
+    // 3. Draw, handing runs of segments with one pen over together.
+    SegmentSink sink(surface, true);
+    std::vector<DevicePoint> points;
+    bool penSet = false;
+    std::uint32_t penColourNow = 0;
+    DashStyle penStyleNow = DashStyle::Solid;
+    for (std::uint32_t i : sorted_) {
+        const Element& e = elements[i];
+        const std::uint32_t colour = penColour(e.penField);
+        const DashStyle style = dashStyleForCode(e.lineStyle);
+        const bool samePen = penSet && colour == penColourNow && style == penStyleNow;
+        if (!samePen || !isSegmentKind(e.kind)) {
+            sink.flush();
+        }
+        if (!samePen) {
+            surface.setPen(colour, style);
+            penSet = true;
+            penColourNow = colour;
+            penStyleNow = style;
+        }
+        drawElement(surface, sink, view, store, e, points);
+    }
+    sink.flush();
+}
+
+}  // namespace planora

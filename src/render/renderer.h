@@ -1,0 +1,112 @@
+// Drawing the elements of a drawing onto a DrawingSurface through a ViewTransform, with the pen
+// table, the palette, the background colour and the black-output switch.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "drawing_model.h"
+#include "drawing_surface.h"
+#include "view_transform.h"
+
+namespace planora {
+
+// The 16 built-in colours, 0x00BBGGRR, by colour number.
+const std::array<std::uint32_t, 16>& defaultColourTable();
+
+// Colour numbers of pens 0 to 32 before any configuration: pen 1 uses 0, pens 2 to 8 use 1 to
+// 7, the rest 0.
+std::array<std::int32_t, 33> initialPenTable();
+
+// The dash style of a line style code.
+DashStyle dashStyleForCode(std::int32_t code);
+
+// Hides every layer that the file marks as switched off; done when a drawing is opened.
+void applyLayerFlags(DrawingModel& model);
+
+class ElementCache;
+
+class Renderer {
+  public:
+    static constexpr std::size_t kPenCount = 33;
+    static constexpr std::uint32_t kPolygonFill = 0x008000FF;  // red 255, green 0, blue 128
+
+    // How the elements reach the surface. Both give the same pixels; ElementByElement draws
+    // every visible element on its own in array order, Fast leaves out what lies outside the
+    // surface and hands runs of lines with the same pen over together.
+    enum class Path { Fast, ElementByElement };
+
+    Renderer();
+    ~Renderer();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    // Copies min(n, 32) colour numbers into the entries of pens 1 onwards; a negative value is
+    // stored as 0.
+    void setPenTable(std::span<const std::int32_t> colourNumbers);
+    // The palette of colour numbers; an empty one goes back to the built-in colours.
+    void setColourPalette(std::span<const std::uint32_t> colours);
+    void setBackgroundColour(std::uint32_t colour) { backgroundColour_ = colour; }
+    void setBlackOutput(bool on) { blackOutput_ = on; }
+    // Whether the graphics window paints the drawing at all (on at start). Returns the previous
+    // value.
+    bool setDrawingShown(bool shown);
+
+    const std::array<std::int32_t, kPenCount>& penTable() const { return penTable_; }
+    const std::vector<std::uint32_t>& palette() const { return palette_; }
+    std::uint32_t backgroundColour() const { return backgroundColour_; }
+    bool blackOutput() const { return blackOutput_; }
+    bool drawingShown() const { return drawingShown_; }
+
+    // The colour an element with this pen number is drawn in.
+    std::uint32_t penColour(std::int32_t penNumber) const;
+
+    // Draws the visible elements of the store through `view`. Returns -1.
+    int renderElements(DrawingSurface& surface, const ViewTransform& view,
+                       const ElementStore& store, Path path = Path::Fast);
+    // Draws the drawing with the view's displayed transform.
+    int renderDrawing(DrawingSurface& surface, const View& view, const DrawingModel& model,
+                      Path path = Path::Fast);
+
+    // Forgets what was worked out about the element geometry; to be called after a drawing is
+    // loaded. (A changed element array or count is also noticed without it.)
+    void invalidateElementCache();
+
+  private:
+    void renderOneByOne(DrawingSurface& surface, const ViewTransform& view,
+                        const ElementStore& store);
+    void renderFast(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store);
+
+    std::array<std::int32_t, kPenCount> penTable_;
+    std::vector<std::uint32_t> palette_;
+    std::uint32_t backgroundColour_ = 0;
+    bool blackOutput_ = false;
+    bool drawingShown_ = true;
+    std::unique_ptr<ElementCache> cache_;
+
+    // Working memory of the fast path, kept between paints.
+    struct OrderItem {
+        std::uint32_t index;
+        std::int32_t level;
+        std::uint32_t group;
+    };
+    // Per cell of the coarse surface grid: the highest level with its colour id, and the
+    // highest level of any other colour (-1: none).
+    struct CellTop {
+        std::int32_t level1 = -1;
+        std::uint16_t colour1 = 0;
+        std::int32_t level2 = -1;
+    };
+    std::vector<std::uint32_t> candidates_;
+    std::vector<CellTop> cells_;
+    std::vector<std::uint32_t> colourIds_;
+    std::vector<OrderItem> order_;
+    std::vector<std::uint32_t> sorted_;
+    std::vector<std::uint32_t> bucketStart_;
+};
+
+}  // namespace planora

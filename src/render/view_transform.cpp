@@ -1,0 +1,328 @@
+#include "view_transform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace planora {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+double radians(double degrees) {
+    return degrees * kPi / 180.0;
+}
+
+void widen(WorldBox& box, double x, double y) {
+    box.xmin = std::min(box.xmin, x);
+    box.ymin = std::min(box.ymin, y);
+    box.xmax = std::max(box.xmax, x);
+    box.ymax = std::max(box.ymax, y);
+}
+
+// The box an element contributes to the extents; none for polygon areas and unknown kinds.
+std::optional<WorldBox> elementExtents(const ElementStore& store, const Element& e) {
+    const double* g = e.g;
+    switch (e.kind) {
+        case ElementKind::Line:
+            return WorldBox{std::min(g[0], g[2]), std::min(g[1], g[3]), std::max(g[0], g[2]),
+                            std::max(g[1], g[3])};
+        case ElementKind::Circle:
+        case ElementKind::Arc:
+        case ElementKind::RegularPolygon:
+            return WorldBox{g[0] - g[2], g[1] - g[2], g[0] + g[2], g[1] + g[2]};
+        case ElementKind::Rectangle: {
+            // The larger side is taken whole as the half extent: generous, never too small.
+            const double r = std::max(g[2], g[3]);
+            return WorldBox{g[0] - r, g[1] - r, g[0] + r, g[1] + r};
+        }
+        case ElementKind::Text: {
+            const auto corners = textBoxCorners(e, store.text(e).size());
+            WorldBox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+            for (const WorldPoint& p : corners) {
+                widen(box, p.x, p.y);
+            }
+            return box;
+        }
+        case ElementKind::Polygon:
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+int truncToPixel(double v) {
+    // Values within the int range truncate towards zero; beyond it they saturate.
+    constexpr double kMax = static_cast<double>(std::numeric_limits<int>::max());
+    constexpr double kMin = static_cast<double>(std::numeric_limits<int>::min());
+    if (std::isnan(v)) {
+        return 0;
+    }
+    if (v >= kMax) {
+        return std::numeric_limits<int>::max();
+    }
+    if (v <= kMin) {
+        return std::numeric_limits<int>::min();
+    }
+    return static_cast<int>(v);
+}
+
+WorldPoint deviceToWorld(const ViewTransform& view, double px, double py) {
+    return {(px - view.deviceOriginX) / view.scale + view.worldOriginX,
+            (view.deviceOriginY - py) / view.scale + view.worldOriginY};
+}
+
+DevicePoint worldToDevice(const ViewTransform& view, double x, double y) {
+    return {truncToPixel((x - view.worldOriginX) * view.scale + view.deviceOriginX),
+            truncToPixel(view.deviceOriginY - (y - view.worldOriginY) * view.scale)};
+}
+
+DevicePoint drawingToDevice(const ViewTransform& view, double x, double y) {
+    return {truncToPixel((x - view.worldOriginX) * view.scale + view.deviceOriginX + 1),
+            truncToPixel(view.deviceOriginY - (y - view.worldOriginY) * view.scale)};
+}
+
+std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCount) {
+    const double ax = text.g[0];
+    const double ay = text.g[1];
+    const double a = radians(text.g[2]);
+    const double h = text.g[3];
+    const double len = static_cast<double>(byteCount) * 0.4 * h;
+    const double c = std::cos(a);
+    const double s = std::sin(a);
+    const WorldPoint below{ax + h * s, ay - h * c};
+    return {WorldPoint{ax, ay}, WorldPoint{ax + len * c, ay + len * s}, below,
+            WorldPoint{below.x + len * c, below.y + len * s}};
+}
+
+int drawingExtents(const ElementStore& store, WorldBox& extents) {
+    bool any = false;
+    extents = WorldBox{};
+    for (const Element& e : store.elements()) {
+        const auto box = elementExtents(store, e);
+        if (!box) {
+            continue;
+        }
+        if (!any) {
+            extents = *box;
+            any = true;
+        } else {
+            widen(extents, box->xmin, box->ymin);
+            widen(extents, box->xmax, box->ymax);
+        }
+    }
+    return any ? 1 : 0;
+}
+
+// ---- View ----
+
+void View::resetView() {
+    current_ = ViewTransform{};
+    publishView();
+}
+
+void View::publishView() {
+    displayed_ = current_;
+}
+
+void View::setCurrentView(const ViewTransform& view) {
+    current_ = view;
+    publishView();
+}
+
+bool View::fitBox(int width, int height, const WorldBox& box) {
+    const double w = box.xmax - box.xmin;
+    const double h = box.ymax - box.ymin;
+    // A box without area (or an inverted or non-finite one) and an empty client area would make
+    // the scale zero or infinite: the previous view stays.
+    if (!(w > 0.0) || !(h > 0.0) || width <= 0 || height <= 0) {
+        return false;
+    }
+    const double sx = width / w;
+    const double sy = height / h;
+    const double scale = sx < sy ? sx : sy;
+    if (!std::isfinite(scale) || !(scale > 0.0)) {
+        return false;
+    }
+    current_.scale = scale;
+    const int hp = truncToPixel(h * scale);
+    current_.deviceOriginY = truncToPixel(static_cast<double>(hp) + (height - hp) / 2);
+    current_.deviceOriginX = 0;
+    current_.worldOriginX = box.xmin;
+    current_.worldOriginY = box.ymin;
+    history_.forward();
+    history_.store(box);
+    publishView();
+    return true;
+}
+
+bool View::zoomToDeviceRect(int width, int height, int x1, int y1, int x2, int y2) {
+    const int left = std::min(x1, x2);
+    const int right = std::max(x1, x2);
+    const int top = std::min(y1, y2);
+    const int bottom = std::max(y1, y2);
+    const WorldPoint lowerLeft = deviceToWorld(current_, left, bottom);
+    const WorldPoint upperRight = deviceToWorld(current_, right, top);
+    return fitBox(width, height, WorldBox{lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y});
+}
+
+bool View::zoomAll(int width, int height, const ElementStore& store) {
+    WorldBox extents;
+    if (drawingExtents(store, extents) == 0) {
+        return false;
+    }
+    return fitBox(width, height, extents);
+}
+
+bool View::zoomPrevious(int width, int height) {
+    history_.back();
+    const WorldBox box = history_.current();
+    // A successful fit moves the cursor forwards again (and stores the box there); step back so
+    // that the next call goes on from here. A refused box leaves the cursor where it is.
+    if (fitBox(width, height, box)) {
+        history_.back();
+        return true;
+    }
+    return false;
+}
+
+bool View::zoomAtPoint(int width, int height, int mouseX, int mouseY, double factor) {
+    if (!(factor > 0.0) || width <= 0 || height <= 0) {
+        return false;
+    }
+    const double dx = std::trunc((width - width / factor) * 0.5);
+    const double dy = std::trunc((height - height / factor) * 0.5);
+    const double sx = (mouseX - 0.5 * width) / width * 2.0 * dx;
+    const double sy = (mouseY - 0.5 * height) / height * 2.0 * dy;
+    return zoomToDeviceRect(width, height, truncToPixel(dx + sx), truncToPixel(dy + sy),
+                            truncToPixel(width - dx + sx), truncToPixel(height - dy + sy));
+}
+
+void View::panDragPress(int x, int y) {
+    panLast_ = {x, y};
+}
+
+DevicePoint View::panDragMove(int width, int height, int x, int y) {
+    const int dx = x - panLast_.x;
+    const int dy = y - panLast_.y;
+    zoomToDeviceRect(width, height, -dx, -dy, width - dx, height - dy);
+    panLast_ = {x, y};
+    return {dx, dy};
+}
+
+void View::panDragRelease(int x, int y) {
+    panLast_ = {x, y};
+}
+
+bool View::panStep(int width, int height, int x, int y) {
+    const double ux = 0.25 * width / current_.scale;
+    const double uy = 0.25 * height / current_.scale;
+    const ViewTransform before = current_;
+    if (x < width / 3) {
+        current_.worldOriginX += ux;
+    }
+    if (x > 2 * width / 3) {
+        current_.worldOriginX -= ux;
+    }
+    if (y < height / 3) {
+        current_.worldOriginY -= uy;
+    }
+    if (y > 2 * height / 3) {
+        current_.worldOriginY += uy;
+    }
+    if (current_ == before) {
+        return false;
+    }
+    publishView();
+    return true;
+}
+
+void View::scaleStep(double factor) {
+    current_.scale *= factor;
+    publishView();
+}
+
+void View::saveViewForOutput(int deviceOriginX) {
+    backup_ = current_;
+    current_.deviceOriginX = deviceOriginX;
+}
+
+void View::scaleView(double k) {
+    current_.scale *= k;
+    current_.deviceOriginY = truncToPixel(current_.deviceOriginY * k);
+    publishView();
+}
+
+void View::restoreViewAfterOutput() {
+    current_.scale = backup_.scale;
+    current_.worldOriginX = backup_.worldOriginX;
+    current_.worldOriginY = backup_.worldOriginY;
+    current_.deviceOriginY = backup_.deviceOriginY;
+    current_.deviceOriginX = 0;
+    publishView();
+}
+
+// ---- Zoom window ----
+
+ZoomWindowTool::Rect ZoomWindowTool::band() const {
+    return Rect{std::min(first_.x, second_.x), std::min(first_.y, second_.y),
+                std::max(first_.x, second_.x), std::max(first_.y, second_.y)};
+}
+
+ZoomWindowTool::Actions ZoomWindowTool::command() {
+    View unused;
+    Actions cancel = handle(Event::Cancel, 0, 0, unused, 0, 0);
+    Actions start = handle(Event::Start, 0, 0, unused, 0, 0);
+    // The cancel's cursor pop and band erase come first, then the new start.
+    start.popCursor = cancel.popCursor;
+    start.eraseBand = cancel.eraseBand;
+    return start;
+}
+
+ZoomWindowTool::Actions ZoomWindowTool::handle(Event event, int x, int y, View& view, int width,
+                                               int height) {
+    Actions actions;
+    switch (event) {
+        case Event::Start:
+            state_ = State::FirstPoint;
+            actions.pushCursor = true;
+            actions.statusText = "Fenster zoomen: 1. Punkt";
+            break;
+        case Event::Button:
+            if (state_ == State::FirstPoint) {
+                first_ = second_ = {x, y};
+                state_ = State::SecondPoint;
+                actions.statusText = "Fenster zoomen: 2. Punkt";
+            } else if (state_ == State::SecondPoint) {
+                actions.eraseBand = band();
+                second_ = {x, y};
+                state_ = State::Off;
+                actions.zoomed =
+                    view.zoomToDeviceRect(width, height, first_.x, first_.y, second_.x, second_.y);
+                actions.popCursor = true;
+                actions.statusText = "";
+            }
+            break;
+        case Event::Move:
+            if (state_ == State::SecondPoint) {
+                actions.eraseBand = band();
+                second_ = {x, y};
+                actions.drawBand = band();
+            }
+            break;
+        case Event::Cancel:
+            if (state_ == State::SecondPoint) {
+                actions.eraseBand = band();
+            }
+            if (state_ != State::Off) {
+                actions.popCursor = true;
+            }
+            state_ = State::Off;
+            break;
+    }
+    return actions;
+}
+
+}  // namespace planora
