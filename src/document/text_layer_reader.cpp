@@ -102,7 +102,7 @@ void readTextRecord(LoadState& state, TextEntry& entry) {
 
     // No allocation follows a length that is too short or runs past the end of the file: such
     // records give entries without a body.
-    const std::int64_t dataLength = std::max<std::int64_t>(length - 2, 0);
+    const std::int64_t dataLength = std::max<std::int64_t>(std::int64_t{length} - 2, 0);
     if (length >= 2 && dataLength <= in.remaining()) {
         try {
             std::vector<std::uint8_t> data(static_cast<std::size_t>(dataLength));
