@@ -4,12 +4,16 @@
 //
 //   planora_render_bench [FILE]   (FILE defaults to planora-bench-1m.akt in the temp folder; it
 //                                  is written first when it does not exist)
+//   planora_render_bench --repeat a|b N [FILE]
+//                                 renders only case (a) or (b) with the fast path N times and
+//                                 prints each time, for profiling with perf or callgrind
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -121,9 +125,17 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QGuiApplication app(argc, argv);
+    char repeatCase = 0;
+    int repeatCount = 0;
+    int argi = 1;
+    if (argc > 3 && std::string(argv[1]) == "--repeat") {
+        repeatCase = argv[2][0];
+        repeatCount = std::max(1, std::atoi(argv[3]));
+        argi = 4;
+    }
     const std::string path =
-        argc > 1 ? argv[1]
-                 : (std::filesystem::temp_directory_path() / "planora-bench-1m.akt").string();
+        argc > argi ? argv[argi]
+                    : (std::filesystem::temp_directory_path() / "planora-bench-1m.akt").string();
     if (!std::filesystem::exists(path)) {
         std::printf("writing %s ...\n", path.c_str());
         writeBenchDrawing(path);
@@ -142,6 +154,16 @@ int main(int argc, char** argv) {
     // 10 % of the width and height about the middle: 1 % of the area.
     view.zoomToDeviceRect(kW, kH, kW * 45 / 100, kH * 45 / 100, kW * 55 / 100, kH * 55 / 100);
     const ViewTransform detail = view.currentView();
+
+    if (repeatCase != 0) {
+        Renderer renderer;
+        QImage image(kW, kH, QImage::Format_RGB32);
+        for (int i = 0; i < repeatCount; ++i) {
+            std::printf("%.2f ms\n", renderMs(renderer, model, repeatCase == 'a' ? whole : detail,
+                                              Renderer::Path::Fast, image));
+        }
+        return 0;
+    }
 
     struct Case {
         const char* name;

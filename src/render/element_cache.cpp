@@ -1,6 +1,7 @@
 #include "element_cache.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,23 +12,40 @@ namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr ElementBox kEverywhere{-kInf, -kInf, kInf, kInf};
-// Elements covering more cells than this are kept in a list of their own.
-constexpr long kMaxCellsPerElement = 16;
+// Elements whose box is more than this many cells wide or high are kept in a list of their own,
+// so that one large element does not widen every query.
+constexpr double kMaxCellsPerElement = 2.0;
 
-float floatBelow(double v) {
-    float f = static_cast<float>(v);
-    if (static_cast<double>(f) > v) {
-        f = std::nextafter(f, -kInf);
+// The next float below / above a finite float, by stepping its bit pattern (what nextafter
+// does, without the library call; this runs four times per element when a drawing is opened).
+float stepDown(float f) {
+    if (f == 0.0f) {
+        return -std::numeric_limits<float>::denorm_min();
     }
-    return f;
+    const auto bits = std::bit_cast<std::uint32_t>(f);
+    return std::bit_cast<float>(f > 0.0f ? bits - 1 : bits + 1);
+}
+
+float stepUp(float f) {
+    return -stepDown(-f);
+}
+
+// The largest float not above v and the smallest not below it (v finite). Values beyond the
+// float range become infinite, which keeps the box conservative.
+float floatBelow(double v) {
+    const float f = static_cast<float>(v);
+    if (static_cast<double>(f) <= v) {
+        return f;
+    }
+    return f == kInf ? std::numeric_limits<float>::max() : stepDown(f);
 }
 
 float floatAbove(double v) {
-    float f = static_cast<float>(v);
-    if (static_cast<double>(f) < v) {
-        f = std::nextafter(f, kInf);
+    const float f = static_cast<float>(v);
+    if (static_cast<double>(f) >= v) {
+        return f;
     }
-    return f;
+    return f == -kInf ? -std::numeric_limits<float>::max() : stepUp(f);
 }
 
 ElementBox boxOf(double xmin, double ymin, double xmax, double ymax) {
@@ -122,29 +140,38 @@ void ElementCache::clear() {
     boxes_ = {};
     cellStart_ = {};
     cellItems_ = {};
+    cellBoxes_ = {};
     large_ = {};
+    found_ = {};
+    infiniteBox_ = false;
+    anyFinite_ = false;
+    gridBuilt_ = false;
     gridW_ = gridH_ = 0;
+    maxHalfW_ = maxHalfH_ = 0.0;
 }
 
+// The column or row of a coordinate, clamped to the grid. The clamp comes before the
+// conversion to int (which then truncates a non-negative value, the same as floor), so far-away
+// and not-a-number coordinates are safe.
 int ElementCache::cellX(double x) const {
-    const double c = std::floor((x - extents_.xmin) / cellW_);
-    return static_cast<int>(std::clamp(c, 0.0, static_cast<double>(gridW_ - 1)));
+    const double c = (x - extents_.xmin) / cellW_;
+    return static_cast<int>(c >= 0.0 ? std::min(c, static_cast<double>(gridW_ - 1)) : 0.0);
 }
 
 int ElementCache::cellY(double y) const {
-    const double c = std::floor((y - extents_.ymin) / cellH_);
-    return static_cast<int>(std::clamp(c, 0.0, static_cast<double>(gridH_ - 1)));
+    const double c = (y - extents_.ymin) / cellH_;
+    return static_cast<int>(c >= 0.0 ? std::min(c, static_cast<double>(gridH_ - 1)) : 0.0);
 }
 
 void ElementCache::build(const ElementStore& store) {
     clear();
     const std::size_t n = store.elementCount();
     const Element* a = store.elementArray();
-    boxes_.resize(n);
+    boxes_.reserve(n);
     bool any = false;
     for (std::size_t i = 0; i < n; ++i) {
         const ElementBox b = elementBox(store, a[i]);
-        boxes_[i] = b;
+        boxes_.push_back(b);
         if (isInfinite(b)) {
             infiniteBox_ = infiniteBox_ || b.xmin <= b.xmax;
             continue;
@@ -160,66 +187,75 @@ void ElementCache::build(const ElementStore& store) {
         }
     }
 
-    // A grid pays only for larger drawings; about four elements per cell.
-    if (any && n >= 4096) {
+    anyFinite_ = any;
+    data_ = a;
+    count_ = n;
+    fingerprint_ = fingerprint(store);
+    built_ = true;
+}
+
+void ElementCache::buildGrid() {
+    gridBuilt_ = true;
+    const std::size_t n = count_;
+    // A grid pays only for larger drawings; about two elements per cell.
+    if (anyFinite_ && n >= 4096) {
         const double w = std::max(extents_.xmax - extents_.xmin, 1e-9);
         const double h = std::max(extents_.ymax - extents_.ymin, 1e-9);
-        const double cells = std::clamp(static_cast<double>(n) / 4.0, 16.0, 4.0e6);
+        const double cells = std::clamp(static_cast<double>(n) / 2.0, 16.0, 4.0e6);
         const double side = std::sqrt(cells);
         const double aspect = std::clamp(w / h, 1.0 / side, side);
         gridW_ = std::clamp(static_cast<int>(side * std::sqrt(aspect)), 1, 4096);
         gridH_ = std::clamp(static_cast<int>(side / std::sqrt(aspect)), 1, 4096);
         cellW_ = w / gridW_;
         cellH_ = h / gridH_;
+        const double maxW = kMaxCellsPerElement * cellW_;
+        const double maxH = kMaxCellsPerElement * cellH_;
 
+        // The cell of each element (or a mark for "none" and "too large"), counted per cell.
+        constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+        constexpr std::uint32_t kLarge = 0xFFFFFFFEu;
         const std::size_t cellCount = static_cast<std::size_t>(gridW_) * gridH_;
+        std::vector<std::uint32_t> cellOf(n);
         cellStart_.assign(cellCount + 1, 0);
-        auto forEachCell = [&](auto&& visit) {
-            for (std::size_t i = 0; i < n; ++i) {
-                const ElementBox& b = boxes_[i];
-                if (b.xmin > b.xmax) {
-                    continue;  // draws nothing
-                }
-                if (isInfinite(b)) {
-                    visit(i, -1);
-                    continue;
-                }
-                const int x0 = cellX(b.xmin), x1 = cellX(b.xmax);
-                const int y0 = cellY(b.ymin), y1 = cellY(b.ymax);
-                if (static_cast<long>(x1 - x0 + 1) * (y1 - y0 + 1) > kMaxCellsPerElement) {
-                    visit(i, -1);
-                    continue;
-                }
-                for (int cy = y0; cy <= y1; ++cy) {
-                    for (int cx = x0; cx <= x1; ++cx) {
-                        visit(i, static_cast<long>(cy) * gridW_ + cx);
-                    }
-                }
+        for (std::size_t i = 0; i < n; ++i) {
+            const ElementBox& b = boxes_[i];
+            if (b.xmin > b.xmax) {
+                cellOf[i] = kNone;  // draws nothing
+                continue;
             }
-        };
-        forEachCell([&](std::size_t, long cell) {
-            if (cell >= 0) {
-                ++cellStart_[static_cast<std::size_t>(cell) + 1];
+            const double bw = static_cast<double>(b.xmax) - b.xmin;
+            const double bh = static_cast<double>(b.ymax) - b.ymin;
+            if (isInfinite(b) || bw > maxW || bh > maxH) {
+                cellOf[i] = kLarge;
+                large_.push_back(static_cast<std::uint32_t>(i));
+                continue;
             }
-        });
+            maxHalfW_ = std::max(maxHalfW_, 0.5 * bw);
+            maxHalfH_ = std::max(maxHalfH_, 0.5 * bh);
+            const double mx = 0.5 * (static_cast<double>(b.xmin) + b.xmax);
+            const double my = 0.5 * (static_cast<double>(b.ymin) + b.ymax);
+            const auto cell = static_cast<std::uint32_t>(cellY(my)) * gridW_ + cellX(mx);
+            cellOf[i] = cell;
+            ++cellStart_[cell + 1];
+        }
         for (std::size_t c = 0; c < cellCount; ++c) {
             cellStart_[c + 1] += cellStart_[c];
         }
         cellItems_.resize(cellStart_[cellCount]);
+        cellBoxes_.resize(cellStart_[cellCount]);
         std::vector<std::uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
-        forEachCell([&](std::size_t i, long cell) {
-            if (cell >= 0) {
-                cellItems_[fill[static_cast<std::size_t>(cell)]++] = static_cast<std::uint32_t>(i);
-            } else {
-                large_.push_back(static_cast<std::uint32_t>(i));
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t cell = cellOf[i];
+            if (cell < kLarge) {
+                const std::uint32_t k = fill[cell]++;
+                cellItems_[k] = static_cast<std::uint32_t>(i);
+                cellBoxes_[k] = boxes_[i];
             }
-        });
+        }
+        // A little slack against the rounding of centres and half sizes.
+        maxHalfW_ += 0.01 * cellW_;
+        maxHalfH_ += 0.01 * cellH_;
     }
-
-    data_ = a;
-    count_ = n;
-    fingerprint_ = fingerprint(store);
-    built_ = true;
 }
 
 bool ElementCache::allInside(const WorldBox& q) const {
@@ -233,35 +269,36 @@ bool ElementCache::allInside(const WorldBox& q) const {
            extents_.ymax <= q.ymax;
 }
 
-bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) const {
+bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) {
     out.clear();
+    if (!gridBuilt_) {
+        buildGrid();
+    }
     if (gridW_ == 0) {
         return false;
     }
-    if (q.xmax < extents_.xmin || q.xmin > extents_.xmax || q.ymax < extents_.ymin ||
-        q.ymin > extents_.ymax) {
+    // Elements are filed under the cell of their centre: widen the query by the largest half
+    // size so that the centre of every element reaching into it lies in the widened area.
+    const WorldBox wide{q.xmin - maxHalfW_, q.ymin - maxHalfH_, q.xmax + maxHalfW_,
+                        q.ymax + maxHalfH_};
+    if (wide.xmax < extents_.xmin || wide.xmin > extents_.xmax || wide.ymax < extents_.ymin ||
+        wide.ymin > extents_.ymax) {
         // Only the elements kept outside the cells can show.
     } else {
-        const int qx0 = cellX(q.xmin), qx1 = cellX(q.xmax);
-        const int qy0 = cellY(q.ymin), qy1 = cellY(q.ymax);
+        const int qx0 = cellX(wide.xmin), qx1 = cellX(wide.xmax);
+        const int qy0 = cellY(wide.ymin), qy1 = cellY(wide.ymax);
         const long cells = static_cast<long>(qx1 - qx0 + 1) * (qy1 - qy0 + 1);
         if (cells * 4 > static_cast<long>(gridW_) * gridH_) {
             return false;
         }
         for (int cy = qy0; cy <= qy1; ++cy) {
-            for (int cx = qx0; cx <= qx1; ++cx) {
-                const std::size_t cell = static_cast<std::size_t>(cy) * gridW_ + cx;
-                for (std::uint32_t k = cellStart_[cell]; k < cellStart_[cell + 1]; ++k) {
-                    const std::uint32_t i = cellItems_[k];
-                    const ElementBox& b = boxes_[i];
-                    // An element in several cells is taken from the first of them that lies
-                    // in the query, so it is taken once.
-                    if (std::max(cellX(b.xmin), qx0) != cx || std::max(cellY(b.ymin), qy0) != cy) {
-                        continue;
-                    }
-                    if (meets(b, q)) {
-                        out.push_back(i);
-                    }
+            const std::size_t row = static_cast<std::size_t>(cy) * gridW_;
+            // The cells of one row follow each other in cellItems_.
+            const std::uint32_t from = cellStart_[row + qx0];
+            const std::uint32_t to = cellStart_[row + qx1 + 1];
+            for (std::uint32_t k = from; k < to; ++k) {
+                if (meets(cellBoxes_[k], q)) {
+                    out.push_back(cellItems_[k]);
                 }
             }
         }
@@ -271,7 +308,23 @@ bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) con
             out.push_back(i);
         }
     }
-    std::sort(out.begin(), out.end());
+
+    // Into array order: a few are sorted; many are put in order through one bit per element,
+    // which costs a pass over count/64 words instead of a sort.
+    if (out.size() < count_ / 512 + 64) {
+        std::sort(out.begin(), out.end());
+        return true;
+    }
+    found_.assign((count_ + 63) / 64, 0);
+    for (std::uint32_t i : out) {
+        found_[i / 64] |= std::uint64_t{1} << (i % 64);
+    }
+    out.clear();
+    for (std::size_t w = 0; w < found_.size(); ++w) {
+        for (std::uint64_t bits = found_[w]; bits != 0; bits &= bits - 1) {
+            out.push_back(static_cast<std::uint32_t>(w * 64 + std::countr_zero(bits)));
+        }
+    }
     return true;
 }
 

@@ -32,8 +32,9 @@ class ElementCache {
 
     // Indices, ascending, of the elements whose box meets `query`. Returns false when the
     // query covers so much of the drawing that walking every element is cheaper; `out` is then
-    // left empty.
-    bool query(const WorldBox& query, std::vector<std::uint32_t>& out) const;
+    // left empty. The grid is made by the first query, not by build(): the first paint after
+    // opening a drawing usually shows all of it and needs no grid.
+    bool query(const WorldBox& query, std::vector<std::uint32_t>& out);
 
     // True when every element's box lies inside `query`.
     bool allInside(const WorldBox& query) const;
@@ -44,6 +45,7 @@ class ElementCache {
 
   private:
     static std::uint64_t fingerprint(const ElementStore& store);
+    void buildGrid();
     int cellX(double x) const;
     int cellY(double y) const;
 
@@ -55,15 +57,25 @@ class ElementCache {
     std::vector<ElementBox> boxes_;
     WorldBox extents_{};        // union of the finite boxes
     bool infiniteBox_ = false;  // some element has an infinite box
+    bool anyFinite_ = false;    // some element has a finite box (extents_ is set)
 
-    // Grid: gridW_ x gridH_ cells over extents_; cellStart_ indexes cellItems_ (CSR layout).
+    // Grid: gridW_ x gridH_ cells over extents_. Each element is kept in the one cell that
+    // holds the centre of its box; a query is widened by the largest half size of such an
+    // element (maxHalfW_, maxHalfH_), so it finds every element whose box reaches into it.
+    // cellStart_ indexes cellItems_ and cellBoxes_ (the boxes again, in cell order, so that a
+    // query reads memory front to back).
+    bool gridBuilt_ = false;
     int gridW_ = 0;
     int gridH_ = 0;
     double cellW_ = 1.0;
     double cellH_ = 1.0;
+    double maxHalfW_ = 0.0;
+    double maxHalfH_ = 0.0;
     std::vector<std::uint32_t> cellStart_;
     std::vector<std::uint32_t> cellItems_;
-    std::vector<std::uint32_t> large_;  // elements spanning many cells, checked one by one
+    std::vector<ElementBox> cellBoxes_;
+    std::vector<std::uint32_t> large_;  // elements larger than a few cells, checked one by one
+    std::vector<std::uint64_t> found_;  // bit per element, for putting results in order
 };
 
 // The conservative box of one element (see ElementBox).

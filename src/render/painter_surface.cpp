@@ -1,7 +1,8 @@
 #include "painter_surface.h"
 
 #include <QFontMetrics>
-#include <QPainterPath>
+#include <QImage>
+#include <QPaintEngine>
 #include <QPolygon>
 #include <QTransform>
 #include <QVector>
@@ -9,42 +10,6 @@
 #include <cmath>
 
 namespace planora {
-
-namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-// Dash patterns of a one-pixel pen, in pixels: on, off, on, off ...
-QList<qreal> dashPattern(DashStyle style) {
-    switch (style) {
-        case DashStyle::Dash:
-            return {18, 6};
-        case DashStyle::Dot:
-            return {3, 3};
-        case DashStyle::DashDot:
-            return {9, 6, 3, 6};
-        case DashStyle::DashDotDot:
-            return {9, 3, 3, 3, 3, 3};
-        case DashStyle::Solid:
-            break;
-    }
-    return {};
-}
-
-// The direction of the ray from (cx, cy) through (x, y) in degrees, counter-clockwise with y
-// downwards on the device.
-double rayAngle(double cx, double cy, int x, int y) {
-    return std::atan2(-(y - cy), x - cx) * 180.0 / kPi;
-}
-
-// The ellipse box (GDI style corners, any order) as a rectangle of non-negative size.
-QRect normalisedBox(int left, int top, int right, int bottom) {
-    const int l = std::min(left, right);
-    const int t = std::min(top, bottom);
-    return QRect(l, t, std::max(left, right) - l, std::max(top, bottom) - t);
-}
-
-}  // namespace
 
 QColor colourFromColorref(std::uint32_t colour) {
     return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
@@ -60,32 +25,85 @@ PainterSurface::PainterSurface(QPainter& painter, int width, int height)
     painter_.setBackgroundMode(Qt::TransparentMode);
     // Until the first element pen: solid black, one pixel.
     setPen(0x000000, DashStyle::Solid);
+    applyPen();
     lineBuffer_.reserve(1);
+
+    // Pixels can be written directly only where QPainter itself would write an opaque pen
+    // colour unchanged into a 32-bit pixel at the same device position.
+    QPaintDevice* device = painter_.device();
+    if (device != nullptr && device->devType() == QInternal::Image &&
+        painter_.paintEngine() != nullptr &&
+        painter_.paintEngine()->type() == QPaintEngine::Raster) {
+        auto* image = static_cast<QImage*>(device);
+        const QImage::Format f = image->format();
+        if ((f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+             f == QImage::Format_ARGB32_Premultiplied) &&
+            painter_.deviceTransform().isIdentity() && !painter_.hasClipping() &&
+            painter_.compositionMode() == QPainter::CompositionMode_SourceOver &&
+            painter_.opacity() == 1.0) {
+            // The painter writes into this very buffer (it is not detached while painted).
+            bits_ = const_cast<uchar*>(static_cast<const QImage*>(image)->constBits());
+            bytesPerLine_ = image->bytesPerLine();
+            imageWidth_ = image->width();
+            imageHeight_ = image->height();
+            directPossible_ = bits_ != nullptr;
+        }
+    }
 }
 
 PainterSurface::~PainterSurface() {
     painter_.restore();
 }
 
+bool PainterSurface::setDirectPixels(bool on) {
+    direct_ = on && directPossible_;
+    return direct_;
+}
+
 void PainterSurface::setPen(std::uint32_t colour, DashStyle style) {
-    if (penSelected_ && colour == penColour_ && style == penStyle_) {
+    if (colour == penColour_ && style == penStyle_) {
         return;
     }
-    QPen pen(colourFromColorref(colour));
-    pen.setWidth(0);  // cosmetic: one device pixel whatever the transform
-    pen.setCosmetic(true);
-    // Both end pixels of a line are drawn, whatever its direction, so closed figures have all
-    // their corners.
-    pen.setCapStyle(Qt::SquareCap);
-    pen.setJoinStyle(Qt::MiterJoin);
-    if (style != DashStyle::Solid) {
-        pen.setDashPattern(dashPattern(style));
-    }
-    painter_.setPen(pen);
-    pen_ = pen;
     penColour_ = colour;
     penStyle_ = style;
-    penSelected_ = true;
+    penApplied_ = false;
+    // 0x00BBGGRR to the opaque 0xAARRGGBB of a 32-bit image pixel.
+    penPixel_ =
+        0xFF000000u | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+}
+
+void PainterSurface::applyPen() {
+    if (!penApplied_) {
+        pen_ = elementPen(penColour_, penStyle_);
+        painter_.setPen(pen_);
+        penApplied_ = true;
+    }
+}
+
+bool PainterSurface::directFits(int left, int top, int right, int bottom) const {
+    constexpr int m = PixelStamps::kMargin;
+    return left - m >= 0 && top - m >= 0 && right + m < imageWidth_ && bottom + m < imageHeight_;
+}
+
+void PainterSurface::plot(int x, int y, std::span<const StampPixel> pixels) {
+    const std::uint32_t value = penPixel_;
+    for (const StampPixel& p : pixels) {
+        auto* row = reinterpret_cast<std::uint32_t*>(bits_ + (y + p.dy) * bytesPerLine_);
+        row[x + p.dx] = value;
+    }
+}
+
+void PainterSurface::drawOneLine(int x1, int y1, int x2, int y2) {
+    if (direct_ &&
+        directFits(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2))) {
+        std::span<const StampPixel> pixels;
+        if (pixelStamps().line(penStyle_, x2 - x1, y2 - y1, pixels)) {
+            plot(x1, y1, pixels);
+            return;
+        }
+    }
+    applyPen();
+    painter_.drawLine(x1, y1, x2, y2);
 }
 
 void PainterSurface::moveTo(int x, int y) {
@@ -93,45 +111,58 @@ void PainterSurface::moveTo(int x, int y) {
 }
 
 void PainterSurface::lineTo(int x, int y) {
-    const QPoint to(x, y);
-    painter_.drawLine(current_, to);
-    current_ = to;
+    drawOneLine(current_.x(), current_.y(), x, y);
+    current_ = QPoint(x, y);
 }
 
 void PainterSurface::drawLines(std::span<const DeviceLine> lines) {
     if (lines.empty()) {
         return;
     }
-    // Each line of the call starts its dash pattern afresh, as a line of its own would.
-    lineBuffer_.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        lineBuffer_[i] = QLine(lines[i].x1, lines[i].y1, lines[i].x2, lines[i].y2);
+    if (direct_) {
+        for (const DeviceLine& l : lines) {
+            drawOneLine(l.x1, l.y1, l.x2, l.y2);
+        }
+    } else {
+        // Each line of the call starts its dash pattern afresh, as a line of its own would.
+        lineBuffer_.resize(lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            lineBuffer_[i] = QLine(lines[i].x1, lines[i].y1, lines[i].x2, lines[i].y2);
+        }
+        applyPen();
+        painter_.drawLines(lineBuffer_.data(), static_cast<int>(lineBuffer_.size()));
     }
-    painter_.drawLines(lineBuffer_.data(), static_cast<int>(lineBuffer_.size()));
     current_ = QPoint(lines.back().x2, lines.back().y2);
 }
 
 void PainterSurface::drawEllipse(int left, int top, int right, int bottom) {
-    painter_.drawEllipse(normalisedBox(left, top, right, bottom));
+    const QRect box = normalisedBox(left, top, right, bottom);
+    if (direct_ && box.width() == box.height() &&
+        directFits(box.left(), box.top(), box.left() + box.width(), box.top() + box.height())) {
+        std::span<const StampPixel> pixels;
+        if (pixelStamps().circle(penStyle_, box.width(), pixels)) {
+            plot(box.left(), box.top(), pixels);
+            return;
+        }
+    }
+    applyPen();
+    painter_.drawEllipse(box);
 }
 
 void PainterSurface::drawArc(int left, int top, int right, int bottom, int xs, int ys, int xe,
                              int ye) {
     const QRect box = normalisedBox(left, top, right, bottom);
-    const double cx = box.left() + box.width() / 2.0;
-    const double cy = box.top() + box.height() / 2.0;
-    const double start = rayAngle(cx, cy, xs, ys);
-    double span = rayAngle(cx, cy, xe, ye) - start;
-    while (span <= 0.0) {
-        span += 360.0;
+    if (direct_ && box.width() == box.height() &&
+        directFits(box.left(), box.top(), box.left() + box.width(), box.top() + box.height())) {
+        std::span<const StampPixel> pixels;
+        if (pixelStamps().arc(penStyle_, box.width(), xs - box.left(), ys - box.top(),
+                              xe - box.left(), ye - box.top(), pixels)) {
+            plot(box.left(), box.top(), pixels);
+            return;
+        }
     }
-    while (span > 360.0) {
-        span -= 360.0;
-    }
-    QPainterPath path;
-    path.arcMoveTo(QRectF(box), start);
-    path.arcTo(QRectF(box), start, span);
-    painter_.drawPath(path);
+    applyPen();
+    paintArc(painter_, box, xs, ys, xe, ye);
 }
 
 const QFont& PainterSurface::fontForHeight(int pixelHeight) {
@@ -160,6 +191,7 @@ void PainterSurface::drawText(int x, int y, std::string_view utf8, int pixelHeig
             ch = QLatin1Char(' ');
         }
     }
+    applyPen();
     const int height = std::abs(pixelHeight);
     if (height != selectedFontHeight_) {
         painter_.setFont(fontForHeight(height));
@@ -191,7 +223,7 @@ void PainterSurface::fillPolygon(std::span<const DevicePoint> points, std::uint3
     painter_.setBrush(colourFromColorref(colour));
     painter_.drawPolygon(polygon, Qt::OddEvenFill);
     painter_.setBrush(Qt::NoBrush);
-    painter_.setPen(pen_);
+    penApplied_ = false;
 }
 
 }  // namespace planora

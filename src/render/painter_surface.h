@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "drawing_surface.h"
+#include "pixel_stamps.h"
 
 namespace planora {
 
@@ -24,6 +25,12 @@ class PainterSurface final : public DrawingSurface {
     ~PainterSurface() override;
     PainterSurface(const PainterSurface&) = delete;
     PainterSurface& operator=(const PainterSurface&) = delete;
+
+    // Lets small lines, circles and arcs be written straight into the image's pixels, with the
+    // pixels QPainter would give them. Only possible when the painter draws on a 32-bit raster
+    // image without transform, clipping, transparency or blending; returns whether it is on now.
+    // Off at the start.
+    bool setDirectPixels(bool on);
 
     int width() const override { return width_; }
     int height() const override { return height_; }
@@ -39,14 +46,31 @@ class PainterSurface final : public DrawingSurface {
 
   private:
     const QFont& fontForHeight(int pixelHeight);
+    // Puts the chosen pen on the painter before it draws; setPen only notes the choice, since
+    // figures written directly need no QPen.
+    void applyPen();
+    // Whether the box (with the stamp margin around it) lies inside the image.
+    bool directFits(int left, int top, int right, int bottom) const;
+    void plot(int x, int y, std::span<const StampPixel> pixels);
+    void drawOneLine(int x1, int y1, int x2, int y2);
 
     QPainter& painter_;
     int width_;
     int height_;
-    QPen pen_;
-    bool penSelected_ = false;
     std::uint32_t penColour_ = 0;
     DashStyle penStyle_ = DashStyle::Solid;
+    bool penApplied_ = false;  // the painter's pen is elementPen(penColour_, penStyle_)
+    QPen pen_;
+
+    // Direct writing: the image's first scan line, its length in bytes, its size and the pixel
+    // value of the pen colour.
+    bool directPossible_ = false;
+    bool direct_ = false;
+    uchar* bits_ = nullptr;
+    qsizetype bytesPerLine_ = 0;
+    int imageWidth_ = 0;
+    int imageHeight_ = 0;
+    std::uint32_t penPixel_ = 0xFF000000;
     QPoint current_;
     std::vector<QLine> lineBuffer_;
     QHash<int, QFont> fonts_;

@@ -36,8 +36,9 @@ class Renderer {
     static constexpr std::uint32_t kPolygonFill = 0x008000FF;  // red 255, green 0, blue 128
 
     // How the elements reach the surface. Both give the same pixels; ElementByElement draws
-    // every visible element on its own in array order, Fast leaves out what lies outside the
-    // surface and hands runs of lines with the same pen over together.
+    // every visible element on its own in array order. Fast leaves out what lies outside the
+    // surface; on a raster image it writes small figures straight into the pixels, on other
+    // surfaces (SVG, PDF, printer) it hands runs of elements with the same pen over together.
     enum class Path { Fast, ElementByElement };
 
     Renderer();

@@ -2,6 +2,8 @@
 // in array order.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -78,35 +80,284 @@ std::vector<WorldBox> viewBoxes(const WorldBox& all) {
             part(-2, -2, 5, 5)};
 }
 
+// Image formats the fast path meets: 32-bit images get small figures written straight into
+// their pixels, a 24-bit one is drawn through QPainter only (with runs of one pen).
+const QImage::Format kFormats[] = {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied,
+                                   QImage::Format_RGB888};
+
+// The number of pixels that differ between two images of one size and format.
+int differingPixels(const QImage& a, const QImage& b) {
+    EXPECT_EQ(a.size(), b.size());
+    EXPECT_EQ(a.format(), b.format());
+    const int bytes = a.depth() / 8;
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* ra = a.constScanLine(y);
+        const uchar* rb = b.constScanLine(y);
+        if (std::memcmp(ra, rb, static_cast<std::size_t>(a.width()) * bytes) == 0) {
+            continue;
+        }
+        for (int x = 0; x < a.width(); ++x) {
+            differing += std::memcmp(ra + x * bytes, rb + x * bytes, bytes) != 0;
+        }
+    }
+    return differing;
+}
+
+// Draws `m` through each view with both paths, in every image format, and expects the same
+// pixels. Returns how many views showed anything.
+int expectSamePixelsInViews(const DrawingModel& m, const std::vector<ViewTransform>& views,
+                            int width, int height, const std::string& label) {
+    int showingSomething = 0;
+    for (QImage::Format format : kFormats) {
+        // One renderer for all views, as in the window: its cache is reused between paints.
+        Renderer fast, plain;
+        for (std::size_t v = 0; v < views.size(); ++v) {
+            const QImage a = test::render(fast, m.store, views[v], width, height,
+                                          Renderer::Path::Fast, Qt::black, format);
+            const QImage b = test::render(plain, m.store, views[v], width, height,
+                                          Renderer::Path::ElementByElement, Qt::black, format);
+            EXPECT_EQ(differingPixels(a, b), 0)
+                << label << ", view " << v << ", image format " << format;
+            showingSomething += format == kFormats[0] && test::countNot(b, 0) > 0;
+        }
+    }
+    return showingSomething;
+}
+
 void expectSamePixels(const DrawingModel& m, const std::string& label) {
     WorldBox all;
     ASSERT_EQ(drawingExtents(m.store, all), 1) << label;
-    Renderer fast, plain;
-    int zoom = 0;
-    int showingSomething = 0;
+    std::vector<ViewTransform> views;
     for (const WorldBox& box : viewBoxes(all)) {
         View view;
         ASSERT_TRUE(view.fitBox(kW, kH, box));
-        const QImage a =
-            test::render(fast, m.store, view.currentView(), kW, kH, Renderer::Path::Fast);
-        const QImage b = test::render(plain, m.store, view.currentView(), kW, kH,
-                                      Renderer::Path::ElementByElement);
-        int differing = 0;
-        for (int y = 0; y < kH; ++y) {
-            for (int x = 0; x < kW; ++x) {
-                differing += a.pixel(x, y) != b.pixel(x, y);
-            }
-        }
-        EXPECT_EQ(differing, 0) << label << ", view " << zoom;
-        showingSomething += test::countNot(b, 0) > 0;
-        ++zoom;
+        views.push_back(view.currentView());
     }
-    EXPECT_GE(showingSomething, 4) << label;
+    EXPECT_GE(expectSamePixelsInViews(m, views, kW, kH, label), 4) << label;
 }
 
 TEST(RenderEquality, RandomDrawingAtSeveralZooms) {
     const DrawingModel m = randomDrawing(20240611);
     expectSamePixels(m, "random");
+}
+
+// 12,000 small elements in a 100 x 100 area: lines from zero to a few units, circles and arcs of
+// every size down to nothing (arcs whose ends meet, full turns), texts, rectangles, regular
+// polygons and polygons, with every pen number 0 to 40, every line style code -1 to 12 and 12
+// layers, two of them hidden.
+DrawingModel smallElementDrawing(unsigned seed) {
+    DrawingModel m;
+    ElementStore& s = m.store;
+    const std::size_t n = 12000;
+    s.createElementStore(n);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> pos(0, 100), unit(0, 1), ang(-400, 400);
+    std::uniform_int_distribution<int> layer(0, 11), pen(0, 40), style(-1, 12), kind(0, 99);
+    std::uniform_int_distribution<int> step(-2, 2);
+    while (s.elementCount() < n) {
+        const double x = pos(rng), y = pos(rng);
+        const double size = std::pow(unit(rng), 3) * 4.0;  // mostly tiny
+        const int k = kind(rng), l = layer(rng), p = pen(rng), st = style(rng);
+        if (k < 50) {
+            s.addLine(x, y, x + size * (unit(rng) - 0.5), y + size * (unit(rng) - 0.5), l, p, st);
+        } else if (k < 55) {
+            // Axis-parallel and diagonal steps of whole units.
+            s.addLine(x, y, x + step(rng), y + step(rng), l, p, st);
+        } else if (k < 68) {
+            s.addCircle(x, y, size, l, p, st);
+        } else if (k < 82) {
+            const double a = ang(rng);
+            s.addArc(x, y, size, a, k < 72 ? a + 360.0 : ang(rng), l, p, st);
+        } else if (k < 88) {
+            s.addText(x, y, "Bad 3", ang(rng), size, 1.0, l, p, 0);
+        } else if (k < 93) {
+            s.addRectangle(x, y, size, size * unit(rng), ang(rng), l, p, st);
+        } else if (k < 98) {
+            s.addRegularPolygon(x, y, size, ang(rng), 3 + k % 5, l, p, st);
+        } else {
+            s.polygonBuilder(ElementStore::PolygonStep::Begin, 3, 0, l, p, st);
+            for (int i = 0; i < 3; ++i) {
+                s.polygonBuilder(ElementStore::PolygonStep::Point, x + size * unit(rng),
+                                 y + size * unit(rng), l, p, st);
+            }
+            s.polygonBuilder(ElementStore::PolygonStep::Finish, 0, 0, l, p, st);
+        }
+    }
+    m.setLayerVisible(3, false);
+    m.setLayerVisible(8, false);
+    return m;
+}
+
+TEST(RenderEquality, SmallElementsAtManyZooms) {
+    const DrawingModel m = smallElementDrawing(99);
+    // From a few pixels per unit (everything a dot) to 60 (the largest figures exceed what is
+    // written directly), about points inside and at the edge of the drawing; an odd image size.
+    constexpr int w = 331, h = 247;
+    std::vector<ViewTransform> views;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> centre(-5, 105);
+    for (double scale : {2.5, 3.3, 5.0, 7.7, 11.0, 16.0, 23.0, 35.0, 60.0}) {
+        const double cx = centre(rng), cy = centre(rng);
+        views.push_back(ViewTransform{scale, cx - 0.5 * w / scale, cy - 0.5 * h / scale, h, 0});
+    }
+    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 8);
+}
+
+// Draws figures with a PainterSurface whose direct pixel writing is switched on or off; the
+// figures get varied colours so that a figure drawn in the wrong order or place shows.
+template <typename DrawFigures>
+QImage surfaceImage(int width, int height, bool direct, QImage::Format format,
+                    DrawFigures&& drawFigures) {
+    QImage image(width, height, format);
+    image.fill(QColor(20, 40, 60));
+    QPainter painter(&image);
+    {
+        PainterSurface surface(painter, width, height);
+        EXPECT_EQ(surface.setDirectPixels(direct), direct);
+        drawFigures(surface);
+    }
+    painter.end();
+    return image;
+}
+
+std::uint32_t figureColour(int i) {
+    return 0x00102030u * static_cast<std::uint32_t>(i % 7 + 1) ^ 0x00C0A080u;
+}
+
+constexpr DashStyle kStyles[] = {DashStyle::Solid, DashStyle::Dash, DashStyle::Dot,
+                                 DashStyle::DashDot, DashStyle::DashDotDot};
+
+TEST(DirectPixels, EveryShortLineCircleAndArcAsQPainterDrawsIt) {
+    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
+        for (DashStyle style : kStyles) {
+            // Each line from -18 to 18 pixels in both directions (the longer ones go through
+            // QPainter) in a cell of its own, through lineTo and through drawLines.
+            constexpr int cell = 40, span = 18, side = (2 * span + 1) * cell;
+            auto lines = [&](DrawingSurface& surface) {
+                int i = 0;
+                for (int dy = -span; dy <= span; ++dy) {
+                    for (int dx = -span; dx <= span; ++dx, ++i) {
+                        const int x = (dx + span) * cell + cell / 2;
+                        const int y = (dy + span) * cell + cell / 2;
+                        surface.setPen(figureColour(i), style);
+                        if (i % 2 == 0) {
+                            surface.moveTo(x, y);
+                            surface.lineTo(x + dx, y + dy);
+                        } else {
+                            const DeviceLine line{x, y, x + dx, y + dy};
+                            surface.drawLines(std::span(&line, 1));
+                        }
+                    }
+                }
+            };
+            EXPECT_EQ(differingPixels(surfaceImage(side, side, true, format, lines),
+                                      surfaceImage(side, side, false, format, lines)),
+                      0)
+                << "lines, style " << static_cast<int>(style) << ", format " << format;
+
+            // Random lines up to 70 pixels long in each direction, crossing each other.
+            auto longLines = [&](DrawingSurface& surface) {
+                std::mt19937 rng(static_cast<unsigned>(style) + 7);
+                std::uniform_int_distribution<int> pos(0, 500), d(-70, 70);
+                for (int i = 0; i < 1500; ++i) {
+                    surface.setPen(figureColour(i), style);
+                    const int x = pos(rng), y = pos(rng);
+                    surface.moveTo(x, y);
+                    surface.lineTo(x + d(rng), y + d(rng));
+                }
+            };
+            EXPECT_EQ(differingPixels(surfaceImage(520, 520, true, format, longLines),
+                                      surfaceImage(520, 520, false, format, longLines)),
+                      0)
+                << "long lines, style " << static_cast<int>(style) << ", format " << format;
+
+            // Circles of every box size from 0 to 70, and arcs of random sizes and rays.
+            auto curves = [&](DrawingSurface& surface) {
+                for (int size = 0; size <= 70; ++size) {
+                    surface.setPen(figureColour(size), style);
+                    const int x = 4 + (size % 10) * 80, y = 4 + (size / 10) * 80;
+                    surface.drawEllipse(x, y, x + size, y + size);
+                }
+                std::mt19937 rng(static_cast<unsigned>(style) + 11);
+                std::uniform_int_distribution<int> box(0, 40), ray(-50, 90), smallBox(0, 8),
+                    smallRay(-3, 11);
+                for (int i = 0; i < 400; ++i) {
+                    surface.setPen(figureColour(i), style);
+                    // An arc stays within its box, whatever its rays.
+                    const int x = 4 + (i % 20) * 50, y = 660 + (i / 20) * 50;
+                    if (i % 2 == 0) {
+                        // Small arcs from a few rays, so that the same shapes come again.
+                        const int size = smallBox(rng);
+                        surface.drawArc(x, y, x + size, y + size, x + smallRay(rng),
+                                        y + smallRay(rng), x + smallRay(rng), y + smallRay(rng));
+                        continue;
+                    }
+                    const int size = box(rng);
+                    surface.drawArc(x, y, x + size, y + size, x + ray(rng), y + ray(rng),
+                                    x + ray(rng), y + ray(rng));
+                }
+            };
+            EXPECT_EQ(differingPixels(surfaceImage(1000, 1660, true, format, curves),
+                                      surfaceImage(1000, 1660, false, format, curves)),
+                      0)
+                << "curves, style " << static_cast<int>(style) << ", format " << format;
+        }
+    }
+}
+
+TEST(DirectPixels, FiguresAtAndBeyondTheImageEdges) {
+    // Small figures partly or wholly outside a small image, and touching its edges.
+    constexpr int w = 37, h = 29;
+    for (DashStyle style : kStyles) {
+        std::mt19937 rng(static_cast<unsigned>(style) + 3);
+        std::uniform_int_distribution<int> px(-12, w + 12), py(-12, h + 12), d(-9, 9), size(0, 12);
+        auto figures = [&](DrawingSurface& surface) {
+            for (int i = 0; i < 600; ++i) {
+                surface.setPen(figureColour(i), style);
+                const int x = px(rng), y = py(rng), s = size(rng);
+                switch (i % 3) {
+                    case 0:
+                        surface.moveTo(x, y);
+                        surface.lineTo(x + d(rng), y + d(rng));
+                        break;
+                    case 1:
+                        surface.drawEllipse(x, y, x + s, y + s);
+                        break;
+                    default:
+                        surface.drawArc(x, y, x + s, y + s, x + d(rng), y + d(rng), x + d(rng),
+                                        y + d(rng));
+                        break;
+                }
+            }
+        };
+        const std::mt19937 start = rng;
+        const QImage direct = surfaceImage(w, h, true, QImage::Format_RGB32, figures);
+        rng = start;
+        const QImage plain = surfaceImage(w, h, false, QImage::Format_RGB32, figures);
+        EXPECT_EQ(differingPixels(direct, plain), 0) << "style " << static_cast<int>(style);
+    }
+}
+
+TEST(DirectPixels, OnlyOnUntransformedUnclippedRasterImages) {
+    QImage rgb16(40, 30, QImage::Format_RGB16);
+    QImage rgb32(40, 30, QImage::Format_RGB32);
+    {
+        QPainter painter(&rgb16);
+        EXPECT_FALSE(PainterSurface(painter, 40, 30).setDirectPixels(true));
+    }
+    {
+        QPainter painter(&rgb32);
+        EXPECT_TRUE(PainterSurface(painter, 40, 30).setDirectPixels(true));
+        painter.translate(2, 0);
+        EXPECT_FALSE(PainterSurface(painter, 40, 30).setDirectPixels(true));
+        painter.resetTransform();
+        painter.setClipRect(0, 0, 10, 10);
+        EXPECT_FALSE(PainterSurface(painter, 40, 30).setDirectPixels(true));
+        painter.setClipping(false);
+        painter.setOpacity(0.5);
+        EXPECT_FALSE(PainterSurface(painter, 40, 30).setDirectPixels(true));
+    }
 }
 
 TEST(RenderEquality, LayerSwitchAfterAFastPaintIsSeen) {

@@ -11,8 +11,8 @@ namespace planora::test {
 
 inline QImage render(Renderer& renderer, const ElementStore& store, const ViewTransform& view,
                      int width, int height, Renderer::Path path = Renderer::Path::Fast,
-                     QColor background = Qt::black) {
-    QImage image(width, height, QImage::Format_RGB32);
+                     QColor background = Qt::black, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(width, height, format);
     image.fill(background);
     QPainter painter(&image);
     {
