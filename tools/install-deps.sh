@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git python3
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libminizip-dev zlib1g-dev libgsf-1-dev
   fonts-liberation
   xvfb xauth xdotool xclip x11-utils imagemagick

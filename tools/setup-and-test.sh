@@ -10,8 +10,10 @@ bash tools/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# Services the tests need: an X server for the end-to-end tests.
+# Services the tests need: an X server for the end-to-end tests and a CUPS print server with a
+# cups-pdf queue for the print tests.
 cleanup() {
+  bash tools/cups-test-server.sh stop || true
   if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
@@ -25,6 +27,7 @@ if [ -z "${DISPLAY:-}" ]; then
     sleep 0.1
   done
 fi
+bash tools/cups-test-server.sh start
 
 status=0
 echo "== Build and test (default)"

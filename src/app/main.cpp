@@ -1,0 +1,125 @@
+// The program entry of the desktop viewer: command line, logo window, main window, then the
+// command-line files.
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QTranslator>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "command_line.h"
+#include "logo_window.h"
+#include "main_window.h"
+#include "pen_colours.h"
+#include "printing.h"
+#include "renderer.h"
+#include "settings_store.h"
+#include "viewer_state.h"
+
+namespace {
+
+void printText(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// The pen colours of a print run: those of the settings, else the built-in configuration. A
+// print run has no one to answer the first-start question, so it neither asks nor stores.
+void loadPrintColours(planora::ViewerState& state, const planora::SettingsStore& settings) {
+    const auto pens = settings.penTable();
+    const auto colours = settings.colourTable();
+    if (pens && colours) {
+        planora::applyColourTable(state.renderer, *colours);
+        planora::applyPenTable(state.renderer, planora::penNumbersFromStore(*pens));
+        return;
+    }
+    planora::ColourTable table{};
+    const auto& builtIn = planora::defaultColourTable();
+    std::copy(builtIn.begin(), builtIn.end(), table.begin());
+    planora::applyColourTable(state.renderer, table);
+    planora::applyPenTable(state.renderer, planora::PenNumbers{1, 2, 3, 4, 5, 6, 7, 8});
+}
+
+// Command 98: prints the command-line drawing and ends without showing a window. Its reports
+// go to the error stream as well, for print runs started by other programs.
+int printFromCommandLine(const planora::CommandLine& commandLine) {
+    const planora::SettingsStore settings;
+    auto state = std::make_unique<planora::ViewerState>();
+    loadPrintColours(*state, settings);
+    planora::PrintHooks hooks;
+    hooks.showMessage = [](const QString& text, const QString& caption) {
+        printText(stderr, text + QLatin1Char('\n'));
+        planora::showMessageBox({QMessageBox::NoIcon, caption, text});
+    };
+    return planora::runPrintTo(*state, commandLine.arguments, hooks);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The command line is looked at before any window exists; "--help" and "--version" do not
+    // even need a display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+    }
+    const planora::CommandLine commandLine = planora::parseCommandLine(args);
+    switch (planora::startAction(commandLine)) {
+        case planora::StartAction::ShowHelp:
+            printText(stdout, planora::helpText());
+            return 0;
+        case planora::StartAction::ShowVersion:
+            printText(stdout, planora::versionText());
+            return 0;
+        case planora::StartAction::Run:
+            break;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quellmark"));
+    QApplication::setApplicationName(QStringLiteral("Planora"));
+    QApplication::setApplicationVersion(planora::programVersion());
+    // The program speaks German; the standard dialogs do too when Qt's translations are there.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
+
+    if (commandLine.hasSwitch(QStringLiteral("showpar"))) {
+        for (const QString& argument : commandLine.arguments) {
+            planora::showMessageBox({QMessageBox::NoIcon, QStringLiteral("Info"), argument});
+        }
+    }
+
+    if (commandLine.printMode()) {
+        return printFromCommandLine(commandLine);
+    }
+
+    // The logo window, created hidden before the main window and shown once that is on screen.
+    QPointer<planora::LogoWindow> logo;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QPixmap picture = planora::loadLogoPicture(screen->depth());
+        logo = new planora::LogoWindow(picture, screen->geometry());  // deletes itself on close
+    }
+
+    planora::SettingsStore settings;
+    planora::MainWindow window(settings);
+    window.setCommandLineFiles(commandLine.arguments);
+    window.setLogoWindow(logo);
+    window.initPenColours();
+    for (int command : planora::startupCommands(commandLine)) {
+        QTimer::singleShot(0, &window, [&window, command] { window.executeCommand(command); });
+    }
+    const int code = QApplication::exec();
+    if (logo) {
+        delete logo.data();
+    }
+    return code;
+}

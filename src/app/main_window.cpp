@@ -1,0 +1,808 @@
+#include "main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSvgRenderer>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "clipboard_copy.h"
+#include "colour_dialog.h"
+#include "command_line.h"
+#include "drawing_file.h"
+#include "file_types.h"
+#include "graphics_window.h"
+#include "layer_panel_widget.h"
+#include "logo_window.h"
+#include "renderer.h"
+#include "status_line.h"
+#include "status_texts.h"
+#include "tooltip_window.h"
+
+namespace planora {
+
+namespace {
+
+constexpr int kDocumentListWidth = 158;
+constexpr int kGraphicsLeft = 162;
+constexpr int kScaleMenuMax = CmdScaleLast - CmdScaleFirst + 1;
+
+// The client area below the menu bar; lays out its children whenever its size changes.
+class ClientArea : public QWidget {
+  public:
+    explicit ClientArea(std::function<void()> onResize) : onResize_(std::move(onResize)) {}
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        onResize_();
+    }
+
+  private:
+    std::function<void()> onResize_;
+};
+
+QString pathFromModel(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QIcon programIcon() {
+    QSvgRenderer svg(QStringLiteral(":/icons/GIcon.svg"));
+    if (!svg.isValid()) {
+        return {};
+    }
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+QString zipNotAvailableText(const QString& path) {
+    return QStringLiteral(
+               "Zip-Dateien können in dieser Version noch nicht geöffnet werden:\n%1\n\n"
+               "Entpacken Sie die Zeichnungen und öffnen Sie die AKT-Dateien einzeln.")
+        .arg(path);
+}
+
+QString archiveNotAvailableText(const QString& path) {
+    return QStringLiteral(
+               "Archivdateien (*.ad) können in dieser Version noch nicht geöffnet werden:\n%1")
+        .arg(path);
+}
+
+}  // namespace
+
+void showMessageBox(const MessageRequest& request) {
+    QMessageBox box(request.icon, request.caption, request.text, QMessageBox::Ok);
+    box.exec();
+}
+
+bool featureAvailable(Feature feature) {
+    switch (feature) {
+        case Feature::Shell:
+            return true;
+        case Feature::Printing:
+        case Feature::Clipboard:
+        case Feature::Layers:
+        case Feature::Colours:
+        case Feature::Measuring:
+            return true;
+        // Areas whose work is not wired into the main window yet; each is switched on here when
+        // it is.
+        case Feature::DocumentList:
+        case Feature::Zip:
+        case Feature::Options:
+        case Feature::DrawingProgram:
+            return false;
+    }
+    return false;
+}
+
+MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
+    : QMainWindow(parent),
+      settings_(settings),
+      dialogMemory_(settings),
+      messageHandler_(showMessageBox) {
+    initProgramResources();
+    setObjectName(QStringLiteral("ContainerClass"));
+    setWindowTitle(QString::fromUtf8(kProgramName));
+    setWindowIcon(programIcon());
+    setAcceptDrops(true);
+
+    // Children: graphics window, document list column, status line.
+    client_ = new ClientArea([this] { layoutChildren(); });
+    setCentralWidget(client_);
+    graphics_ = new GraphicsWindow(state_, client_);
+    graphics_->setObjectName(QStringLiteral("GrafikWin"));
+    documentList_ = new QWidget(client_);
+    documentList_->setObjectName(QStringLiteral("ImListWin"));
+    documentList_->setAutoFillBackground(true);
+    documentList_->setBackgroundRole(QPalette::Base);
+    statusLine_ = new StatusLine(client_);
+    statusLine_->setText(StatusMessagePart, QString());
+    // The layer panel takes the document list's place while it is open.
+    layerPanel_ = new LayerPanelWidget(state_.drawing, client_);
+    connect(layerPanel_, &LayerPanelWidget::layersChanged, this, &MainWindow::coloursChanged);
+    // The measured value next to the cursor; a window of its own that never takes the focus.
+    tooltip_ = new TooltipWindow(this);
+    connect(graphics_, &GraphicsWindow::measureTextChanged, this,
+            [this](const QString& text) { tooltip_->showTextAtCursor(text); });
+
+    // Messages of the colour configuration and the print commands go through the message
+    // handler like the window's own.
+    PenColourHooks colourHooks = widgetPenColourHooks(this);
+    colourHooks.message = nullptr;
+    setPenColourHooks(std::move(colourHooks));
+    setPrintHooks({});
+
+    connect(graphics_, &GraphicsWindow::statusTextRequested, this, &MainWindow::setStatusText);
+    connect(graphics_, &GraphicsWindow::contextMenuRequested, this,
+            &MainWindow::showGraphicsContextMenu);
+    connect(graphics_, &GraphicsWindow::focusToMainWindowRequested, this, [this] {
+        activateWindow();
+        setFocus(Qt::MouseFocusReason);
+    });
+    setFocusPolicy(Qt::StrongFocus);
+
+    buildMenus();
+    recent_.loadRecentFiles(settings_);
+    buildRecentMenu();
+    setUpMeasureMenu();
+    restoreWindowPosition();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setLogoWindow(LogoWindow* logo) {
+    logo_ = logo;
+}
+
+void MainWindow::setMessageHandler(MessageHandler handler) {
+    messageHandler_ = std::move(handler);
+}
+
+void MainWindow::setPenColourHooks(PenColourHooks hooks) {
+    colourHooks_ = std::move(hooks);
+    if (!colourHooks_.message) {
+        colourHooks_.message = [this](MessageIcon icon, const QString& caption,
+                                      const QString& text) {
+            showMessage(
+                icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Information,
+                caption, text);
+        };
+    }
+}
+
+void MainWindow::setPrintHooks(PrintHooks hooks) {
+    printHooks_ = std::move(hooks);
+    if (!printHooks_.showMessage) {
+        printHooks_.showMessage = [this](const QString& text, const QString& caption) {
+            showMessage(QMessageBox::NoIcon, caption, text);
+        };
+    }
+}
+
+void MainWindow::initPenColours() {
+    planora::initPenColours(state_, settings_, colourHooks_);
+    graphics_->drawingChanged();
+}
+
+void MainWindow::coloursChanged() {
+    graphics_->drawingChanged();  // repaints and refreshes the snap list
+    update();
+    updateLayerCount();
+}
+
+// ---- Menus ----
+
+void MainWindow::buildMenus() {
+    for (const Menu& m : mainMenu()) {
+        QMenu* qm = menuBar()->addMenu(QString::fromUtf8(m.title));
+        menus_[QString::fromUtf8(m.title)] = qm;
+        addMenuItems(qm, m.items);
+    }
+    fileMenu_ = menus_.at(QStringLiteral("&Datei"));
+    measureMenu_ = menus_.at(QStringLiteral("&Messen"));
+
+    // The graphics window's context menu "drittes": its own actions, routed the same way.
+    graphicsContextMenu_ = new QMenu(this);
+    if (const Menu* popup = contextMenu("drittes")) {
+        for (const MenuItem& item : popup->items) {
+            if (item.kind == MenuItem::Kind::Separator) {
+                graphicsContextMenu_->addSeparator();
+                continue;
+            }
+            QAction* a = graphicsContextMenu_->addAction(menuText(item));
+            const int id = item.id;
+            const auto feature = commandFeature(id);
+            a->setEnabled(feature && featureAvailable(*feature));
+            a->setData(id);
+            connect(a, &QAction::triggered, this, [this, id] { executeCommand(id); });
+        }
+    }
+}
+
+void MainWindow::addMenuItems(QMenu* menu, std::span<const MenuItem> items) {
+    std::map<int, QActionGroup*> groups;
+    for (const MenuItem& item : items) {
+        switch (item.kind) {
+            case MenuItem::Kind::Separator:
+                menu->addSeparator();
+                break;
+            case MenuItem::Kind::Submenu: {
+                QMenu* sub = menu->addMenu(menuText(item));
+                menus_[menuText(item)] = sub;
+                addMenuItems(sub, item.submenu);
+                break;
+            }
+            case MenuItem::Kind::Command: {
+                QAction* a = menu->addAction(menuText(item));
+                const int id = item.id;
+                a->setData(id);
+                const auto feature = commandFeature(id);
+                a->setEnabled(!item.greyed && feature && featureAvailable(*feature));
+                if (item.radio) {
+                    a->setCheckable(true);
+                    const int first = radioGroupFirst(id);
+                    QActionGroup*& group = groups[first];
+                    if (!group) {
+                        group = new QActionGroup(menu);
+                        group->setExclusive(true);
+                    }
+                    group->addAction(a);
+                } else if (id >= CmdSnapEndPoint && id <= CmdShowTexts) {
+                    a->setCheckable(true);  // carries the measuring mode's mark
+                }
+                connect(a, &QAction::triggered, this, [this, id] { executeCommand(id); });
+                actions_[id] = a;
+                break;
+            }
+        }
+    }
+}
+
+QAction* MainWindow::commandAction(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QMenu* MainWindow::menu(const QString& title) const {
+    const auto it = menus_.find(title);
+    return it == menus_.end() ? nullptr : it->second;
+}
+
+void MainWindow::setUpMeasureMenu() {
+    auto* separator = new QAction(measureMenu_);
+    separator->setSeparator(true);
+    measureMenu_->insertAction(commandAction(CmdShowTexts), separator);
+    actions_[CmdScaleSeparator] = separator;
+    executeCommand(CmdUnitMetre);
+    executeCommand(CmdDecimals3);
+}
+
+void MainWindow::chooseRadioItem(int id) {
+    QAction* chosen = commandAction(id);
+    if (!chosen) {
+        return;
+    }
+    // Walk the group from its first identifier until an identifier has no item.
+    for (int other = radioGroupFirst(id); other > 0; ++other) {
+        QAction* a = commandAction(other);
+        if (!a) {
+            break;
+        }
+        a->setChecked(false);
+    }
+    chosen->setChecked(true);
+}
+
+void MainWindow::markMeasureMode(int command) {
+    measureMarks_.mark(command);
+    for (int id = CmdSnapEndPoint; id <= CmdShowTexts; ++id) {
+        if (QAction* a = commandAction(id)) {
+            a->setChecked(measureMarks_.isChecked(id));
+        }
+    }
+    if (QAction* off = commandAction(CmdMeasureOff)) {
+        off->setEnabled(featureAvailable(Feature::Measuring) && measureMarks_.offEnabled);
+    }
+}
+
+void MainWindow::buildScaleMenu() {
+    std::array<std::int32_t, kScaleMenuMax> scales{};
+    const std::size_t n = state_.drawing.scales.listScales(scales.data(), scales.size());
+    if (n == 0) {
+        return;  // the previous menu stays
+    }
+    for (int id : {int(CmdScaleSeparator), int(CmdScaleSubmenu)}) {
+        if (QAction* a = commandAction(id)) {
+            measureMenu_->removeAction(a);
+            actions_.erase(id);
+            if (id == CmdScaleSeparator) {
+                delete a;
+            }
+        }
+    }
+    for (int id = CmdScaleFirst; id <= CmdScaleLast; ++id) {
+        actions_.erase(id);
+    }
+    delete scaleMenu_;  // its entries go with it
+
+    auto* separator = new QAction(measureMenu_);
+    separator->setSeparator(true);
+    measureMenu_->insertAction(commandAction(CmdShowTexts), separator);
+    actions_[CmdScaleSeparator] = separator;
+
+    scaleMenu_ = new QMenu(QString::fromUtf8(kScaleMenuCaption), measureMenu_);
+    auto* group = new QActionGroup(scaleMenu_);
+    for (std::size_t i = 0; i < n; ++i) {
+        const int id = CmdScaleFirst + static_cast<int>(i);
+        QAction* a = scaleMenu_->addAction(scaleMenuText(scales[i]));
+        a->setData(scales[i]);
+        a->setCheckable(true);
+        a->setEnabled(featureAvailable(Feature::Measuring));
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, id] { executeCommand(id); });
+        actions_[id] = a;
+    }
+    measureMenu_->insertMenu(separator, scaleMenu_);
+    actions_[CmdScaleSubmenu] = scaleMenu_->menuAction();
+    menus_[QString::fromUtf8(kScaleMenuCaption)] = scaleMenu_;
+    executeCommand(CmdScaleFirst);
+}
+
+void MainWindow::buildRecentMenu() {
+    for (int id = CmdRecentFirst; id <= CmdRecentSeparatorAfter; ++id) {
+        if (QAction* a = commandAction(id)) {
+            fileMenu_->removeAction(a);
+            actions_.erase(id);
+            delete a;
+        }
+    }
+    QAction* exitAction = commandAction(CmdExit);
+    auto* before = new QAction(fileMenu_);
+    before->setSeparator(true);
+    fileMenu_->insertAction(exitAction, before);
+    actions_[CmdRecentSeparatorBefore] = before;
+    const auto items = recent_.buildRecentMenu();
+    for (const RecentMenuItem& item : items) {
+        auto* a = new QAction(item.text, fileMenu_);
+        const int id = item.id;
+        a->setData(id);
+        connect(a, &QAction::triggered, this, [this, id] { executeCommand(id); });
+        fileMenu_->insertAction(exitAction, a);
+        actions_[id] = a;
+    }
+    if (!items.empty()) {
+        auto* after = new QAction(fileMenu_);
+        after->setSeparator(true);
+        fileMenu_->insertAction(exitAction, after);
+        actions_[CmdRecentSeparatorAfter] = after;
+    }
+}
+
+void MainWindow::showGraphicsContextMenu(const QPoint& globalPos) {
+    graphicsContextMenu_->popup(globalPos);
+}
+
+// ---- Commands ----
+
+void MainWindow::executeCommand(int id) {
+    if (id >= CmdRecentFirst && id <= CmdRecentLast) {
+        if (const auto path = recent_.recentPath(id)) {
+            if (openFile(*path, false, true) > 0) {
+                explainRejectedFiles(1);
+            }
+        }
+        return;
+    }
+    if (id >= CmdScaleFirst && id <= CmdScaleLast) {
+        if (QAction* a = commandAction(id)) {
+            chooseRadioItem(id);
+            scaleDenominator_ = a->data().toInt();
+            graphics_->measureSession().setScaleFactor(scaleDenominator_);
+        }
+        return;
+    }
+    switch (id) {
+        case CmdShowMainWindow:
+            show();
+            raise();
+            activateWindow();
+            if (logo_) {
+                logo_->showLogo();
+            }
+            return;
+        case CmdOpenCommandLineFiles:
+            openCommandLineFiles();
+            return;
+        case CmdOpen:
+            showOpenDialog();
+            return;
+        case CmdInfo:
+            showAboutBox();
+            return;
+        case CmdExit:
+            close();
+            return;
+        case CmdZoomAll:
+            graphics_->zoomAll();
+            return;
+        case CmdZoomWindow:
+            graphics_->startZoomWindow();
+            return;
+        case CmdZoomPrevious:
+            graphics_->zoomPrevious();
+            return;
+        case CmdRedraw:
+            graphics_->redraw();
+            return;
+        case CmdPrintDialog:
+            printWithDialog(state_, graphics_->width(), graphics_->height(), this, printHooks_);
+            graphics_->redraw();
+            return;
+        case CmdPrintDefault:
+            printToDefaultPrinter(state_, graphics_->width(), graphics_->height(), printHooks_);
+            graphics_->redraw();
+            return;
+        case CmdCopyToClipboard:
+            copyToClipboard(state_, graphics_->width(), graphics_->height());
+            return;
+        case CmdPenColours:
+            if (editPenColours(state_, settings_, colourHooks_)) {
+                coloursChanged();
+            }
+            return;
+        case CmdBackgroundColour:
+            if (editBackgroundColour(state_, settings_, colourHooks_)) {
+                coloursChanged();
+            }
+            return;
+        case CmdLayers:
+            layerPanel_->setGeometry(documentListRect());
+            layerPanel_->openPanel(documentList_);
+            return;
+        case CmdMeasureOff:
+            graphics_->endMeasuring();  // also empties and hides the tooltip
+            markMeasureMode(id);
+            return;
+        case CmdSnapEndPoint:
+        case CmdSnapMidPoint:
+        case CmdSnapCentre:
+        case CmdSnapIntersection:
+            graphics_->startMeasuring();
+            markMeasureMode(id);
+            return;
+        case CmdShowTexts:
+            graphics_->startShowingTexts();
+            markMeasureMode(id);
+            return;
+        case CmdUnitMetre:
+        case CmdUnitCentimetre:
+        case CmdUnitMillimetre: {
+            static constexpr double kFactors[] = {0.01, 1.0, 10.0};
+            chooseRadioItem(id);
+            unitFactor_ = kFactors[id - CmdUnitMetre];
+            graphics_->measureSession().setUnitFactor(unitFactor_);
+            return;
+        }
+        case CmdDecimals3:
+        case CmdDecimals2:
+        case CmdDecimals1:
+        case CmdDecimals0:
+            chooseRadioItem(id);
+            decimals_ = 3 - (id - CmdDecimals3);
+            graphics_->measureSession().setDecimals(decimals_);
+            return;
+        default:
+            // Commands of areas not built yet (their items are greyed) and unknown identifiers.
+            return;
+    }
+}
+
+void MainWindow::openCommandLineFiles() {
+    openFileList(commandLineFiles_, true);
+    graphics_->zoomAll();
+    buildScaleMenu();
+}
+
+void MainWindow::showOpenDialog() {
+    const DialogSetup setup = dialogMemory_.openDialogSetup();
+    QString selected = setup.selectedFilter;
+    const QString path =
+        QFileDialog::getOpenFileName(this, QString(), setup.initialFile, setup.filters, &selected);
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString chosen = dialogMemory_.acceptOpenChoice(path);
+    if (openFile(chosen, true, true) > 0) {
+        explainRejectedFiles(1);
+    }
+}
+
+void MainWindow::showAboutBox() {
+    showMessage(QMessageBox::Information, QString::fromUtf8(kAboutCaption),
+                aboutText(programVersion()));
+}
+
+void MainWindow::showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    if (messageHandler_) {
+        messageHandler_({icon, caption, text});
+    }
+}
+
+// ---- File intake ----
+
+int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addToList) {
+    Q_UNUSED(rebuildRecentMenu);  // only unpacked zip files need it
+    Q_UNUSED(addToList);          // the document list takes drawings once it exists
+    int rejected = 0;
+    switch (classifyFile(path)) {
+        case FileKind::Drawing: {
+            const std::string localPath = QFile::encodeName(path).toStdString();
+            if (loadDrawing(state_.drawing, localPath)) {
+                applyLayerFlags(state_.drawing);
+                state_.renderer.invalidateElementCache();
+                ++state_.drawingGeneration;
+                loadWarning_ = QString::fromStdString(state_.drawing.loadWarning());
+                graphics_->drawingLoaded();
+                layerPanel_->refresh();
+                updateStatusFields();
+                setStatusText(StatusMessagePart, loadWarning_);  // clears an earlier warning
+                recent_.addRecentFile(path);
+                buildScaleMenu();
+                activateWindow();
+                setFocus(Qt::OtherFocusReason);
+            } else {
+                rejected = 1;
+                const std::string& error = state_.drawing.lastLoadError;
+                if (!error.empty()) {
+                    showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
+                                loadErrorText(QString::fromStdString(error)));
+                }
+            }
+            break;
+        }
+        case FileKind::Zip:
+            // Not a rejection: the file is fine, this build cannot unpack it.
+            showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
+                        zipNotAvailableText(path));
+            break;
+        case FileKind::Archive:
+            showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
+                        archiveNotAvailableText(path));
+            break;
+        case FileKind::Other:
+            rejected = 1;
+            break;
+    }
+    buildRecentMenu();
+    return rejected;
+}
+
+int MainWindow::openFileList(const QStringList& paths, bool rebuildRecentMenu) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    int rejected = 0;
+    for (const QString& path : paths) {
+        rejected += openFile(path, false, true);
+    }
+    QApplication::restoreOverrideCursor();
+    setStatusText(StatusMessagePart, QString());
+    showLoadWarning();
+    if (rejected > 0) {
+        showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
+                    rejectedCountText(rejected));
+    }
+    updateStatusFields();
+    if (rebuildRecentMenu) {
+        buildRecentMenu();
+    }
+    if (rejected > 0) {
+        explainRejectedFiles(rejected);
+    }
+    return rejected;
+}
+
+void MainWindow::explainRejectedFiles(int count) {
+    showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionInformation),
+                rejectedExplanationText(count));
+}
+
+void MainWindow::handleDroppedFiles(const QStringList& paths) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    int rejected = 0;
+    for (const QString& path : paths) {
+        rejected += openFile(path, true, true);
+    }
+    QApplication::restoreOverrideCursor();
+    setStatusText(StatusMessagePart, QString());
+    showLoadWarning();
+    graphics_->zoomAll();
+    updateStatusFields();
+    buildScaleMenu();
+    if (rejected > 0) {
+        explainRejectedFiles(rejected);
+    }
+}
+
+void MainWindow::showLoadWarning() {
+    if (!loadWarning_.isEmpty()) {
+        setStatusText(StatusMessagePart, loadWarning_);
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* mime = event->mimeData();
+    if (mime && mime->hasUrls()) {
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+    event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    if (const QMimeData* mime = event->mimeData()) {
+        for (const QUrl& url : mime->urls()) {
+            if (url.isLocalFile()) {
+                paths << url.toLocalFile();
+            }
+        }
+    }
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    handleDroppedFiles(paths);
+}
+
+// ---- Status line and title ----
+
+void MainWindow::setStatusText(int part, const QString& text) {
+    statusLine_->setText(part, text);
+}
+
+QString MainWindow::statusText(int part) const {
+    return statusLine_->text(part);
+}
+
+void MainWindow::updateStatusFields() {
+    const QString path = pathFromModel(state_.drawing.currentDrawingPath);
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto fields = statusFieldsForFile(path);
+    if (!fields) {
+        return;  // the file cannot be read now: keep what is shown
+    }
+    setStatusText(StatusFileNamePart, fields->fileName);
+    setStatusText(StatusFormatPart, fields->formatCode);
+    setStatusText(StatusDatePart, fields->date);
+    setStatusText(StatusSizePart, fields->size);
+    updateLayerCount();
+    updateTitle();
+    executeCommand(CmdMeasureOff);
+}
+
+void MainWindow::updateLayerCount() {
+    setStatusText(StatusLayerPart, layerCountText(state_.drawing));
+}
+
+void MainWindow::updateTitle() {
+    const QString path = pathFromModel(state_.drawing.currentDrawingPath);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (const auto title = planora::windowTitle(settings_.titleMode(), path)) {
+        setWindowTitle(*title);
+    }
+}
+
+// ---- Layout ----
+
+QRect MainWindow::statusRect() const {
+    const int s = statusLine_->sizeHint().height();
+    return QRect(0, client_->height() - s, client_->width(), s);
+}
+
+QRect MainWindow::graphicsRect() const {
+    const int h = client_->height() - statusRect().height();
+    return QRect(kGraphicsLeft, 0, std::max(0, client_->width() - kGraphicsLeft), std::max(0, h));
+}
+
+QRect MainWindow::documentListRect() const {
+    const int h = client_->height() - statusRect().height();
+    return QRect(0, 0, kDocumentListWidth, std::max(0, h));
+}
+
+void MainWindow::layoutChildren() {
+    statusLine_->setGeometry(statusRect());
+    documentList_->setGeometry(documentListRect());
+    if (layerPanel_) {
+        layerPanel_->setGeometry(documentListRect());
+    }
+    graphics_->setGeometry(graphicsRect());
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    layoutChildren();
+}
+
+// ---- Wheel, position and shutdown ----
+
+void MainWindow::wheelEvent(QWheelEvent* event) {
+    // Wheel turns over the rest of the window zoom the drawing about the cursor too.
+    const int delta = event->angleDelta().y();
+    if (delta != 0) {
+        graphics_->zoomAtGlobalPoint(event->globalPosition().toPoint(), delta < 0 ? 0.8 : 1.25);
+    }
+    event->accept();
+}
+
+void MainWindow::restoreWindowPosition() {
+    const auto geometry = settings_.loadWindowPosition();
+    if (!geometry) {
+        resize(1000, 700);
+        return;
+    }
+    const QRect wanted(geometry->x, geometry->y, geometry->width, geometry->height);
+    resize(wanted.size());
+    // A place on no screen any more (a display was removed) would leave the window unreachable:
+    // keep the size and let the system place it.
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableVirtualGeometry().intersects(wanted)) {
+            move(wanted.topLeft());
+            return;
+        }
+    }
+}
+
+void MainWindow::saveWindowPosition() {
+    // The frame's position and the client size: loading gives them back to move() and resize().
+    const QPoint p = pos();
+    const WindowRect rect{p.x(), p.y(), p.x() + width(), p.y() + height()};
+    settings_.saveWindowPosition(rect, isMinimized());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!shutDown_) {
+        shutDown_ = true;
+        recent_.saveRecentFiles(settings_);
+        saveWindowPosition();
+        settings_.sync();
+        setAcceptDrops(false);
+    }
+    if (logo_) {
+        logo_->close();
+    }
+    event->accept();
+}
+
+}  // namespace planora

@@ -1,0 +1,176 @@
+// The main window: the frame of the program with the menus "&Datei", "&Zoom", "&Bearbeiten",
+// "&Optionen" and "&Messen", the column of the document list at the left, the graphics window at
+// the right and the status line with its six parts at the bottom. Every menu command runs through
+// executeCommand(); every file enters through openFile().
+#pragma once
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "command_ids.h"
+#include "file_filters.h"
+#include "pen_colours.h"
+#include "printing.h"
+#include "recent_files.h"
+#include "settings_store.h"
+#include "viewer_state.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace planora {
+
+class GraphicsWindow;
+class LayerPanelWidget;
+class LogoWindow;
+class StatusLine;
+class TooltipWindow;
+
+// One message box the window wants to show. Tests replace the showing with their own handler so
+// that nothing blocks.
+struct MessageRequest {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString caption;
+    QString text;
+};
+using MessageHandler = std::function<void(const MessageRequest&)>;
+
+// Shows the request as a modal message box without owner window.
+void showMessageBox(const MessageRequest& request);
+
+// Whether the area that carries out commands of this kind is part of this build. Menu items of
+// areas that are not are shown greyed and their commands do nothing.
+bool featureAvailable(Feature feature);
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Reads the title mode, the window position and the recent files from `settings`, which must
+    // outlive the window.
+    explicit MainWindow(SettingsStore& settings, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Routes one command identifier to its action; identifiers of areas that are not built, and
+    // unknown ones, are ignored.
+    void executeCommand(int id);
+    // The command-line files opened by the command 99.
+    void setCommandLineFiles(const QStringList& files) { commandLineFiles_ = files; }
+    // The logo window shown once the main window is on screen (command 999).
+    void setLogoWindow(LogoWindow* logo);
+    // The pen colours at start: from the settings, or after the first-start question.
+    void initPenColours();
+    // What the colour configuration asks for after a change: repaint the drawing in the new
+    // colours or layers, refresh the snap list and "Layer an: %d von %d".
+    void coloursChanged();
+
+    // The file intake. Returns the number of rejected files (0 or 1). `rebuildRecentMenu` asks for
+    // the recent-file menu after unpacked drawings, `addToList` for the document list.
+    int openFile(const QString& path, bool rebuildRecentMenu, bool addToList);
+    // Opens each path; reports and explains rejections. Returns the number rejected.
+    int openFileList(const QStringList& paths, bool rebuildRecentMenu);
+    void explainRejectedFiles(int count);
+    // Files dropped on the window (also used by the drop event).
+    void handleDroppedFiles(const QStringList& paths);
+
+    // The status line.
+    void setStatusText(int part, const QString& text);
+    QString statusText(int part) const;
+    void updateStatusFields();
+    void updateLayerCount();
+    void updateTitle();
+    void buildScaleMenu();
+    void buildRecentMenu();
+    void markMeasureMode(int command);
+
+    // Layout rectangles in the client area below the menu bar.
+    QRect graphicsRect() const;
+    QRect documentListRect() const;
+    QRect statusRect() const;
+
+    // Access for the other parts of the program and for tests.
+    ViewerState& viewerState() { return state_; }
+    GraphicsWindow* graphicsWindow() const { return graphics_; }
+    QWidget* documentListArea() const { return documentList_; }
+    QAction* commandAction(int id) const;
+    QMenu* menu(const QString& title) const;
+    RecentFiles& recentFiles() { return recent_; }
+    const MeasureModeMarks& measureMarks() const { return measureMarks_; }
+    int scaleDenominator() const { return scaleDenominator_; }
+    double unitFactor() const { return unitFactor_; }
+    int decimals() const { return decimals_; }
+    void setMessageHandler(MessageHandler handler);
+    // The questions, messages and dialogs of the colour configuration, and the printer side of
+    // the print commands; tests replace them so that nothing blocks.
+    // Messages the replacements leave out still go to the message handler.
+    void setPenColourHooks(PenColourHooks hooks);
+    void setPrintHooks(PrintHooks hooks);
+    LayerPanelWidget* layerPanel() const { return layerPanel_; }
+    TooltipWindow* tooltip() const { return tooltip_; }
+
+    // The context menu "drittes" of the graphics window at a screen position.
+    void showGraphicsContextMenu(const QPoint& globalPos);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+  private:
+    void buildMenus();
+    void addMenuItems(QMenu* menu, std::span<const MenuItem> items);
+    void setUpMeasureMenu();
+    void chooseRadioItem(int id);
+    void layoutChildren();
+    void restoreWindowPosition();
+    void saveWindowPosition();
+    void showOpenDialog();
+    void showAboutBox();
+    void openCommandLineFiles();
+    void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
+    // Shows the damage text of the current drawing, when it has one, in part 0.
+    void showLoadWarning();
+
+    SettingsStore& settings_;
+    ViewerState state_;
+    RecentFiles recent_;
+    FileDialogMemory dialogMemory_;
+    MessageHandler messageHandler_;
+    PenColourHooks colourHooks_;
+    PrintHooks printHooks_;
+    QStringList commandLineFiles_;
+    QPointer<LogoWindow> logo_;
+
+    QWidget* client_ = nullptr;
+    QWidget* documentList_ = nullptr;
+    GraphicsWindow* graphics_ = nullptr;
+    StatusLine* statusLine_ = nullptr;
+    LayerPanelWidget* layerPanel_ = nullptr;
+    TooltipWindow* tooltip_ = nullptr;
+
+    std::map<int, QAction*> actions_;
+    std::map<QString, QMenu*> menus_;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* measureMenu_ = nullptr;
+    QMenu* scaleMenu_ = nullptr;
+    QMenu* graphicsContextMenu_ = nullptr;
+
+    MeasureModeMarks measureMarks_;
+    int scaleDenominator_ = 0;  // the chosen scale, handed to measuring
+    double unitFactor_ = 0.01;
+    int decimals_ = 3;
+    QString loadWarning_;  // damage text of the current drawing
+    bool shutDown_ = false;
+};
+
+}  // namespace planora

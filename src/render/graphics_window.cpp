@@ -1,0 +1,564 @@
+#include "graphics_window.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "graphics_cursors.h"
+#include "measure_overlay.h"
+#include "painter_surface.h"
+
+namespace planora {
+
+namespace {
+
+constexpr int kCursorStackSize = 10;
+// One notch of a mouse wheel.
+constexpr int kWheelStep = 120;
+
+// Moves the pixels of a 32-bit image by (dx, dy). What the move uncovers keeps stale pixels; the
+// caller draws it anew.
+void scrollImage(QImage& image, int dx, int dy) {
+    const int w = image.width();
+    const int h = image.height();
+    if (std::abs(dx) >= w || std::abs(dy) >= h) {
+        return;
+    }
+    const int srcX = dx >= 0 ? 0 : -dx;
+    const int dstX = dx >= 0 ? dx : 0;
+    const std::size_t rowBytes = static_cast<std::size_t>(w - std::abs(dx)) * 4;
+    auto copyRow = [&](int y) {
+        std::memmove(image.scanLine(y) + dstX * 4, image.constScanLine(y - dy) + srcX * 4,
+                     rowBytes);
+    };
+    if (dy > 0) {
+        for (int y = h - 1; y >= dy; --y) {
+            copyRow(y);
+        }
+    } else {
+        for (int y = 0; y < h + dy; ++y) {
+            copyRow(y);
+        }
+    }
+}
+
+// The strips at the top and the left of a w x h area that a move by (dx, dy) >= 0 uncovers,
+// without overlap.
+std::vector<QRect> uncoveredByScroll(int w, int h, int dx, int dy) {
+    std::vector<QRect> strips;
+    if (dy > 0) {
+        strips.emplace_back(0, 0, w, dy);
+    }
+    if (dx > 0) {
+        strips.emplace_back(0, dy, dx, h - dy);
+    }
+    return strips;
+}
+
+QRect toQRect(const ZoomWindowTool::Rect& r) {
+    return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+}
+
+}  // namespace
+
+struct GraphicsWindow::Private {
+    // What the cached picture was drawn from; a paint re-renders when any of it changed.
+    struct CacheKey {
+        ViewTransform view;
+        std::uint64_t generation = 0;
+        const Element* elements = nullptr;
+        std::size_t count = 0;
+        std::uint32_t background = 0;
+        bool blackOutput = false;
+        QSize size;
+
+        bool operator==(const CacheKey&) const = default;
+    };
+
+    Private(GraphicsWindow& window, ViewerState& viewerState) : q(window), state(viewerState) {}
+
+    CacheKey currentKey() const {
+        return CacheKey{state.view.displayedView(),
+                        state.drawingGeneration,
+                        state.drawing.store.elementArray(),
+                        state.drawing.store.elementCount(),
+                        state.renderer.backgroundColour(),
+                        state.renderer.blackOutput(),
+                        q.size()};
+    }
+    bool cacheCurrent() const { return cacheKey && *cacheKey == currentKey(); }
+
+    // Draws the whole drawing into the cache.
+    void render() {
+        cache.fill(colourFromColorref(state.renderer.backgroundColour()));
+        QPainter painter(&cache);
+        PainterSurface surface(painter, cache.width(), cache.height());
+        state.renderer.renderDrawing(surface, state.view, state.drawing);
+    }
+
+    // Draws one rectangle of the cache anew, with the pixels a whole drawing gives there. The
+    // surface ends at the rectangle's far corner, so that the renderer leaves out what lies
+    // beyond it; the clip keeps the rest of the cache as it is.
+    void render(const QRect& area) {
+        QPainter painter(&cache);
+        painter.setClipRect(area);
+        painter.fillRect(area, colourFromColorref(state.renderer.backgroundColour()));
+        PainterSurface surface(painter, area.right() + 1, area.bottom() + 1);
+        state.renderer.renderDrawing(surface, state.view, state.drawing);
+    }
+
+    void ensureCache() {
+        if (cacheCurrent()) {
+            return;
+        }
+        const QSize size = q.size();
+        if (cache.size() != size) {
+            cache = QImage(size, QImage::Format_RGB32);
+        }
+        if (!cache.isNull()) {
+            render();
+            applyMarks();
+        }
+        cacheKey = currentKey();
+    }
+
+    void invalidate() {
+        cacheKey.reset();
+        q.update();
+    }
+
+    // Inverts the outline of a rectangle whose pixels run from (left, top) to (right - 1,
+    // bottom - 1), every pixel once, so that doing it twice restores the picture. An inverting
+    // operation ignores the colour of the pen it is drawn with.
+    void invertOutline(const ZoomWindowTool::Rect& r) {
+        const QRect outline = toQRect(r);
+        if (outline.isEmpty()) {
+            return;
+        }
+        const QRect bounds = cache.rect();
+        auto invert = [&](int x, int y) {
+            if (bounds.contains(x, y)) {
+                auto* line = reinterpret_cast<QRgb*>(cache.scanLine(y));
+                line[x] ^= 0x00FFFFFF;
+            }
+        };
+        for (int x = outline.left(); x <= outline.right(); ++x) {
+            invert(x, outline.top());
+            if (outline.bottom() != outline.top()) {
+                invert(x, outline.bottom());
+            }
+        }
+        for (int y = outline.top() + 1; y < outline.bottom(); ++y) {
+            invert(outline.left(), y);
+            if (outline.right() != outline.left()) {
+                invert(outline.right(), y);
+            }
+        }
+    }
+
+    // The inverting marks that stand on the picture: the rubber band and the measuring mode's
+    // hit marker. A fresh rendering gets them again.
+    void applyMarks() {
+        if (band) {
+            invertOutline(*band);
+        }
+        applyHitMarker(cache, measure);
+    }
+
+    ClientRect client() const { return {0, 0, q.width(), q.height()}; }
+
+    // Inverts the hit marker at `at` in the picture; a second call restores the pixels.
+    void invertHitMarkerAt(DevicePoint at) {
+        QPainter painter(&cache);
+        drawHitMarker(painter, at);
+    }
+
+    // Takes the hit marker out of the picture.
+    void dropHitMarker() {
+        const auto at = measure.hideHitMarker();
+        if (at && cacheCurrent()) {
+            invertHitMarkerAt(*at);
+            q.update(markerRect(*at));
+        }
+    }
+
+    // The snap list for the window as it is now: after view changes and resizes.
+    void rebuildSnapList() {
+        dropHitMarker();
+        measure.rebuild(client(), state.view, state.drawing.store);
+    }
+
+    void measureMove(int x, int y) {
+        const bool current = cacheCurrent();
+        const MeasureSession::MoveResult r = measure.mouseMove(x, y);
+        for (const auto& at : {r.markerErasedAt, r.markerDrawnAt}) {
+            if (at && current) {
+                invertHitMarkerAt(*at);
+                q.update(markerRect(*at));
+            }
+        }
+        if (!current) {
+            q.update();  // a fresh picture gets the marker from applyMarks
+        }
+        if (r.text) {
+            const QString text = QString::fromStdString(*r.text);
+            emit q.statusTextRequested(0, text);
+            emit q.measureTextChanged(text);
+        }
+    }
+
+    void applyCursor(MeasureSession::CursorAction action) {
+        switch (action) {
+            case MeasureSession::CursorAction::PushMeasureCursor:
+                q.pushCursor(measureCursor ? *measureCursor : q.cursor());
+                break;
+            case MeasureSession::CursorAction::PushCrossHairCursor:
+                q.pushCursor(crossHairCursor ? *crossHairCursor : q.cursor());
+                break;
+            case MeasureSession::CursorAction::Pop:
+                q.popCursor();
+                break;
+            case MeasureSession::CursorAction::None:
+                break;
+        }
+    }
+
+    void drawBand(const ZoomWindowTool::Rect& r) {
+        ensureCache();
+        invertOutline(r);
+        band = r;
+        q.update(toQRect(r));
+    }
+
+    void eraseBand() {
+        if (!band) {
+            return;
+        }
+        // A stale picture is drawn anew without the band anyway.
+        if (cacheCurrent()) {
+            invertOutline(*band);
+            q.update(toQRect(*band));
+        }
+        band.reset();
+    }
+
+    void apply(const ZoomWindowTool::Actions& actions) {
+        if (actions.popCursor) {
+            q.popCursor();
+        }
+        if (actions.eraseBand) {
+            eraseBand();
+        }
+        if (actions.drawBand) {
+            drawBand(*actions.drawBand);
+        }
+        if (actions.pushCursor) {
+            q.pushCursor(zoomCursor ? *zoomCursor : q.cursor());
+        }
+        if (actions.statusText) {
+            emit q.statusTextRequested(0, QString::fromStdString(*actions.statusText));
+        }
+        if (actions.zoomed) {
+            viewChanged();
+        }
+    }
+
+    // Every change of the view ends here: the window is painted anew, and while measuring the
+    // snap list and the anchor's pixel follow the new view.
+    void viewChanged() {
+        invalidate();
+        if (measure.measuring()) {
+            rebuildSnapList();
+        }
+    }
+
+    void panMove(int x, int y) {
+        const int w = q.width();
+        const int h = q.height();
+        const bool wasCurrent = cacheCurrent();
+        const DevicePoint d = state.view.panDragMove(w, h, x, y);
+        // The renderer leaves out what lies beyond the right and bottom edges of its surface, so
+        // a strip at the top or the left is cheap. A strip at the right or the bottom would pass
+        // every element to a clipped painter, which costs more than drawing the whole window.
+        if (!wasCurrent || d.x < 0 || d.y < 0 || d.x >= w || d.y >= h) {
+            viewChanged();
+            return;
+        }
+        // Move the pixels with the mouse and draw only what the move uncovers; the marks stay
+        // where they stand in the window.
+        if (band) {
+            invertOutline(*band);
+        }
+        if (const auto at = measure.hitMarker()) {
+            invertHitMarkerAt(*at);
+        }
+        scrollImage(cache, d.x, d.y);
+        for (const QRect& strip : uncoveredByScroll(w, h, d.x, d.y)) {
+            render(strip);
+        }
+        applyMarks();
+        cacheKey = currentKey();
+        if (band || measure.hitMarker()) {
+            q.update();
+        } else {
+            q.scroll(d.x, d.y);
+        }
+    }
+
+    GraphicsWindow& q;
+    ViewerState& state;
+    ZoomWindowTool zoomTool;
+    MeasureSession measure;
+
+    QImage cache;
+    std::optional<CacheKey> cacheKey;
+    std::optional<ZoomWindowTool::Rect> band;
+
+    QCursor frame;
+    std::optional<QCursor> zoomCursor;
+    std::optional<QCursor> measureCursor;
+    std::optional<QCursor> crossHairCursor;
+    std::array<QCursor, kCursorStackSize> cursorStack;
+    int cursorIndex = 0;
+
+    bool panning = false;
+    QPoint panLast;
+    int wheelRemainder = 0;
+    std::optional<WorldPoint> lastClick;
+};
+
+GraphicsWindow::GraphicsWindow(ViewerState& state, QWidget* parent)
+    : QWidget(parent), d(std::make_unique<Private>(*this, state)) {
+    // The cached picture covers every pixel.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Mouse moves without a button pressed drive the zoom window's second corner.
+    setMouseTracking(true);
+    // The main window keeps the keyboard.
+    setFocusPolicy(Qt::NoFocus);
+    // Right clicks arrive as plain button presses; the main window shows the menu.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+
+    d->state.view.resetView();
+    d->frame = makeFrameCursor();
+    d->zoomCursor = loadProgramCursor(QStringLiteral("ZoomWindow"));
+    d->measureCursor = loadProgramCursor(QStringLiteral("MessCursor"));
+    d->crossHairCursor = loadProgramCursor(QStringLiteral("CrossHair"));
+    setCursor(d->frame);
+    pushCursor(d->frame);
+}
+
+GraphicsWindow::~GraphicsWindow() = default;
+
+void GraphicsWindow::zoomAll() {
+    d->state.view.zoomAll(width(), height(), d->state.drawing.store);
+    d->viewChanged();
+}
+
+void GraphicsWindow::startZoomWindow() {
+    d->apply(d->zoomTool.command());
+}
+
+void GraphicsWindow::zoomPrevious() {
+    d->state.view.zoomPrevious(width(), height());
+    d->viewChanged();
+}
+
+void GraphicsWindow::redraw() {
+    d->invalidate();
+}
+
+void GraphicsWindow::zoomAtGlobalPoint(const QPoint& globalPos, double factor) {
+    const QPoint p = mapFromGlobal(globalPos);
+    d->state.view.zoomAtPoint(width(), height(), p.x(), p.y(), factor);
+    d->viewChanged();
+}
+
+void GraphicsWindow::drawingLoaded() {
+    d->cacheKey.reset();
+    zoomAll();
+}
+
+void GraphicsWindow::drawingChanged() {
+    d->invalidate();
+    refreshSnapList();
+}
+
+void GraphicsWindow::startMeasuring() {
+    d->dropHitMarker();
+    d->applyCursor(d->measure.startGeometry(d->client(), d->state.view, d->state.drawing.store));
+    update();
+}
+
+void GraphicsWindow::startShowingTexts() {
+    d->dropHitMarker();
+    d->applyCursor(d->measure.startTexts(d->client(), d->state.view, d->state.drawing.store));
+    update();
+}
+
+void GraphicsWindow::endMeasuring() {
+    d->dropHitMarker();
+    d->applyCursor(d->measure.end());
+    emit measureTextChanged(QString());
+    update();
+}
+
+void GraphicsWindow::refreshSnapList() {
+    d->rebuildSnapList();
+}
+
+MeasureSession& GraphicsWindow::measureSession() {
+    return d->measure;
+}
+
+bool GraphicsWindow::zoomWindowActive() const {
+    return d->zoomTool.active();
+}
+
+std::optional<WorldPoint> GraphicsWindow::lastClickWorld() const {
+    return d->lastClick;
+}
+
+void GraphicsWindow::pushCursor(const QCursor& cursor) {
+    d->cursorStack[static_cast<std::size_t>(d->cursorIndex)] = this->cursor();
+    d->cursorIndex = (d->cursorIndex + 1) % kCursorStackSize;
+    setCursor(cursor);
+}
+
+void GraphicsWindow::popCursor() {
+    if (d->cursorIndex > 0) {
+        --d->cursorIndex;
+    }
+    setCursor(d->cursorStack[static_cast<std::size_t>(d->cursorIndex)]);
+}
+
+const QCursor& GraphicsWindow::frameCursor() const {
+    return d->frame;
+}
+
+void GraphicsWindow::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (!d->state.renderer.drawingShown()) {
+        painter.fillRect(event->rect(), colourFromColorref(d->state.renderer.backgroundColour()));
+        return;
+    }
+    d->ensureCache();
+    painter.drawImage(event->rect(), d->cache, event->rect());
+    paintMeasureOverlay(painter, d->measure, size());
+}
+
+void GraphicsWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The cached picture belongs to one size; a new size draws it anew. The snap list belongs
+    // to the old client rectangle.
+    update();
+    if (d->measure.measuring()) {
+        d->rebuildSnapList();
+    }
+}
+
+void GraphicsWindow::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    View& view = d->state.view;
+    switch (event->button()) {
+        case Qt::LeftButton:
+            emit focusToMainWindowRequested();
+            if (mods & Qt::ShiftModifier) {
+                view.scaleStep(0.5);
+                d->viewChanged();
+            } else if (mods & Qt::ControlModifier) {
+                if (view.panStep(width(), height(), p.x(), p.y())) {
+                    d->viewChanged();
+                }
+            } else if (d->zoomTool.active()) {
+                d->dropHitMarker();
+                d->apply(d->zoomTool.handle(ZoomWindowTool::Event::Button, p.x(), p.y(), view,
+                                            width(), height()));
+            } else if (d->measure.measuring()) {
+                d->dropHitMarker();
+                d->measure.leftClick(p.x(), p.y(), view);
+                update();  // the anchor marker moves
+            } else {
+                d->lastClick = deviceToWorld(view.currentView(), p.x(), p.y());
+            }
+            break;
+        case Qt::RightButton:
+            if (d->measure.measuring()) {
+                d->dropHitMarker();
+                emit measureTextChanged(QString());
+            }
+            if (mods & Qt::ShiftModifier) {
+                view.scaleStep(2.0);
+                d->viewChanged();
+            }
+            emit contextMenuRequested(event->globalPosition().toPoint());
+            break;
+        case Qt::MiddleButton:
+            view.panDragPress(p.x(), p.y());
+            d->panning = true;
+            d->panLast = p;
+            break;
+        default:
+            event->ignore();
+            return;
+    }
+    event->accept();
+}
+
+void GraphicsWindow::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (d->panning && (event->buttons() & Qt::MiddleButton)) {
+        // A move to where the mouse already was would only add a history entry.
+        if (p != d->panLast) {
+            d->panLast = p;
+            d->panMove(p.x(), p.y());
+        }
+    } else if (d->zoomTool.active()) {
+        d->apply(d->zoomTool.handle(ZoomWindowTool::Event::Move, p.x(), p.y(), d->state.view,
+                                    width(), height()));
+    } else if (d->measure.measuring()) {
+        d->measureMove(p.x(), p.y());
+    }
+    event->accept();
+}
+
+void GraphicsWindow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::MiddleButton && d->panning) {
+        const QPoint p = event->position().toPoint();
+        d->state.view.panDragRelease(p.x(), p.y());
+        d->panning = false;
+        // The strips were drawn piecewise: draw the whole window once more.
+        d->viewChanged();
+    }
+    event->accept();
+}
+
+void GraphicsWindow::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    // Fine-grained wheels and touchpads send parts of a notch: one zoom step per whole notch.
+    if ((delta > 0) != (d->wheelRemainder > 0)) {
+        d->wheelRemainder = 0;
+    }
+    d->wheelRemainder += delta;
+    const QPoint p = event->position().toPoint();
+    while (std::abs(d->wheelRemainder) >= kWheelStep) {
+        const bool away = d->wheelRemainder > 0;
+        d->wheelRemainder -= away ? kWheelStep : -kWheelStep;
+        d->state.view.zoomAtPoint(width(), height(), p.x(), p.y(), away ? 1.25 : 0.8);
+        d->viewChanged();
+    }
+    event->accept();
+}
+
+}  // namespace planora
