@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "ascii_text.h"
+
 #include <optional>
 
 namespace planora {
@@ -8,22 +10,6 @@ namespace {
 
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
-
-char16_t asciiLower(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-}
-
-bool asciiEqualsIgnoreCase(QStringView a, QStringView b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode())) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The switch name of a token, or nothing when the token is not a switch.

@@ -1,5 +1,7 @@
 #include "file_filters.h"
 
+#include "ascii_text.h"
+
 #include "settings_store.h"
 
 namespace planora {
@@ -16,22 +18,6 @@ FileFilter zips() {
 }
 FileFilter allFiles() {
     return {QStringLiteral("Alle Dateien (*)"), QStringLiteral("*.*")};
-}
-
-char16_t asciiLower(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-}
-
-bool asciiEqualsIgnoreCase(QStringView a, QStringView b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i].unicode()) != asciiLower(b[i].unicode())) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace

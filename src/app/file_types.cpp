@@ -1,5 +1,7 @@
 #include "file_types.h"
 
+#include "ascii_text.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -9,21 +11,8 @@ namespace planora {
 
 namespace {
 
-char16_t asciiLower(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-}
-
 bool endsWithAscii(const QString& path, QStringView suffix) {
-    if (path.size() < suffix.size()) {
-        return false;
-    }
-    const QStringView tail = QStringView(path).right(suffix.size());
-    for (qsizetype i = 0; i < suffix.size(); ++i) {
-        if (asciiLower(tail[i].unicode()) != asciiLower(suffix[i].unicode())) {
-            return false;
-        }
-    }
-    return true;
+    return endsWithAsciiIgnoreCase(path, suffix);
 }
 
 char asciiLowerByte(char c) {
