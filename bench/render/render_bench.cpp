@@ -20,73 +20,18 @@
 #include <string>
 #include <vector>
 
-#include "akt_writer.h"
+#include "bench_drawing.h"
 #include "drawing_file.h"
 #include "painter_surface.h"
 #include "renderer.h"
 #include "view_transform.h"
 
-namespace akt = planora::akt;
 using namespace planora;
 
 namespace {
 
-constexpr std::int64_t kRecords = 1'000'000;
-constexpr std::int64_t kTexts = 30'000;
-constexpr int kLayers = 50;
 constexpr int kW = 1920;
 constexpr int kH = 1080;
-
-// The same drawing as the loader benchmark writes: 70 % lines, 10 % circles, 10 % arcs, 10 %
-// texts with frames, 50 layers (every seventh switched off), version 2200.
-void writeBenchDrawing(const std::string& path) {
-    akt::FileHeader header;
-    header.version = 2200;
-    header.info[0] = "Benchmark";
-    std::ofstream file(path, std::ios::binary);
-    akt::StreamWriter w(file, header, kRecords, kTexts);
-    std::mt19937 rng(42);
-    std::uniform_real_distribution<double> pos(0.0, 10000.0);
-    std::uniform_real_distribution<double> len(-20.0, 20.0);
-    std::uniform_int_distribution<int> layer(0, kLayers - 1);
-    std::uniform_int_distribution<int> pen(1, 8);
-    std::uniform_int_distribution<int> textNumber(1, static_cast<int>(kTexts));
-    const int version = header.version;
-    for (std::int64_t i = 0; i < kRecords;) {
-        const int slot = static_cast<int>(i % 10);
-        const akt::Attributes at{layer(rng), pen(rng), 1, 100};
-        const double x = pos(rng);
-        const double y = pos(rng);
-        if (slot < 7) {
-            w.element(akt::lineRecord(version, x, y, x + len(rng), y + len(rng), at));
-            ++i;
-        } else if (slot == 7) {
-            w.element(akt::circleRecord(version, x, y, std::abs(len(rng)) + 0.1, at));
-            ++i;
-        } else if (slot == 8) {
-            auto [head, end] = akt::arcRecords(version, x, y, 2.0, 10, 200, at);
-            w.element(head);
-            w.element(end);
-            i += 2;
-        } else {
-            akt::TextPlacement p;
-            p.layer = at.layer;
-            p.pen = at.pen;
-            w.element(akt::textElementRecord(version, x, y, textNumber(rng), p));
-            ++i;
-        }
-    }
-    const char shapes[] = {'0', '1', '3', '5'};
-    for (std::int64_t t = 0; t < kTexts; ++t) {
-        akt::TextPlacement p;
-        p.frameShape = shapes[t % 4];
-        w.text(akt::textRecord("Raum " + std::to_string(t), p));
-    }
-    for (int l = 0; l < kLayers; ++l) {
-        w.layer(akt::LayerRecord{l, "Folie " + std::to_string(l), l % 7 != 0, std::nullopt});
-    }
-    w.finish();
-}
 
 double renderMs(Renderer& renderer, const DrawingModel& model, const ViewTransform& view,
                 Renderer::Path path, QImage& image) {
@@ -133,13 +78,7 @@ int main(int argc, char** argv) {
         repeatCount = std::max(1, std::atoi(argv[3]));
         argi = 4;
     }
-    const std::string path =
-        argc > argi ? argv[argi]
-                    : (std::filesystem::temp_directory_path() / "planora-bench-1m.akt").string();
-    if (!std::filesystem::exists(path)) {
-        std::printf("writing %s ...\n", path.c_str());
-        writeBenchDrawing(path);
-    }
+    const std::string path = argc > argi ? argv[argi] : planora::bench::benchDrawingPath();
     DrawingModel model;
     if (loadDrawing(model, path) == 0) {
         std::fprintf(stderr, "Einlesefehler: %s (%s)\n", model.lastLoadError.c_str(), path.c_str());
