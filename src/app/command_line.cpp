@@ -138,15 +138,16 @@ QString programVersion() {
 QString helpText() {
     return QStringLiteral(
         "Aufruf: planora [OPTION …] [DATEI …]\n"
-        "KVN-CAD-Betrachter: zeigt kvn-cad-Zeichnungen (*.akt), Archivdateien (*.ad)\n"
-        "und Zip-Dateien (*.zip) an.\n"
+        "KVN-CAD-Betrachter: zeigt kvn-cad-Zeichnungen (*.akt) an.\n"
         "\n"
         "Optionen:\n"
         "  --help       diese Hilfe zeigen und beenden\n"
         "  --version    die Programmversion zeigen und beenden\n"
         "  --showpar    jedes Dateiargument vor dem Start in einem Fenster zeigen\n"
-        "  --printto DATEI DRUCKER TREIBER ANSCHLUSS\n"
-        "               die Zeichnung auf dem genannten Drucker ausgeben und beenden\n"
+        "  --printto DATEI [DRUCKER [TREIBER [ANSCHLUSS]]]\n"
+        "               die Zeichnung farbig auf dem genannten Drucker (ohne Namen: auf\n"
+        "               dem Standarddrucker) ausgeben und beenden; Treiber und Anschluss\n"
+        "               werden nicht gebraucht\n"
         "  /showpar und /printto wirken wie --showpar und --printto\n"
         "  --           alle folgenden Angaben sind Dateien\n"
         "\n"
@@ -155,12 +156,6 @@ QString helpText() {
 
 QString versionText() {
     return QStringLiteral("planora (KVN-CAD-Betrachter) Version %1\n").arg(programVersion());
-}
-
-QString printUnavailableText() {
-    return QStringLiteral(
-        "Drucken über die Befehlszeile ist in dieser Version noch nicht möglich.\n"
-        "Es wurde nichts gedruckt.");
 }
 
 }  // namespace planora

@@ -57,8 +57,5 @@ QString programVersion();
 
 QString helpText();
 QString versionText();
-// Shown (and the program ends) when printing from the command line is asked for while this
-// build cannot print.
-QString printUnavailableText();
 
 }  // namespace planora
