@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -225,15 +226,21 @@ void MainWindow::buildMenus() {
     fileMenu_ = menus_.at(QStringLiteral("&Datei"));
     measureMenu_ = menus_.at(QStringLiteral("&Messen"));
 
-    // The graphics window's context menu "drittes": its own actions, routed the same way.
-    graphicsContextMenu_ = new QMenu(this);
-    if (const Menu* popup = contextMenu("drittes")) {
+    // The graphics window's context menu "drittes" and the frame's "zweites" (shown for a right
+    // click anywhere else in the window): their own actions, routed the same way.
+    graphicsContextMenu_ = buildContextMenu("drittes");
+    frameContextMenu_ = buildContextMenu("zweites");
+}
+
+QMenu* MainWindow::buildContextMenu(const char* title) {
+    auto* menu = new QMenu(this);
+    if (const Menu* popup = contextMenu(title)) {
         for (const MenuItem& item : popup->items) {
             if (item.kind == MenuItem::Kind::Separator) {
-                graphicsContextMenu_->addSeparator();
+                menu->addSeparator();
                 continue;
             }
-            QAction* a = graphicsContextMenu_->addAction(menuText(item));
+            QAction* a = menu->addAction(menuText(item));
             const int id = item.id;
             const auto feature = commandFeature(id);
             a->setEnabled(feature && featureAvailable(*feature));
@@ -241,6 +248,7 @@ void MainWindow::buildMenus() {
             connect(a, &QAction::triggered, this, [this, id] { executeCommand(id); });
         }
     }
+    return menu;
 }
 
 void MainWindow::addMenuItems(QMenu* menu, std::span<const MenuItem> items) {
@@ -404,6 +412,18 @@ void MainWindow::buildRecentMenu() {
 
 void MainWindow::showGraphicsContextMenu(const QPoint& globalPos) {
     graphicsContextMenu_->popup(globalPos);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // The graphics window shows its own menu for a right click; everywhere else in the window
+    // (the left column, the status line, the frame) the menu "zweites" opens.
+    const QPoint inGraphics = graphics_->mapFromGlobal(event->globalPos());
+    if (graphics_->rect().contains(inGraphics)) {
+        event->accept();
+        return;
+    }
+    frameContextMenu_->popup(event->globalPos());
+    event->accept();
 }
 
 // ---- Commands ----

@@ -121,6 +121,7 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -129,6 +130,7 @@ class MainWindow : public QMainWindow {
   private:
     void buildMenus();
     void addMenuItems(QMenu* menu, std::span<const MenuItem> items);
+    QMenu* buildContextMenu(const char* title);
     void setUpMeasureMenu();
     void chooseRadioItem(int id);
     void layoutChildren();
@@ -164,6 +166,7 @@ class MainWindow : public QMainWindow {
     QMenu* measureMenu_ = nullptr;
     QMenu* scaleMenu_ = nullptr;
     QMenu* graphicsContextMenu_ = nullptr;
+    QMenu* frameContextMenu_ = nullptr;
 
     MeasureModeMarks measureMarks_;
     int scaleDenominator_ = 0;  // the chosen scale, handed to measuring

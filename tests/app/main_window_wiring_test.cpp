@@ -7,8 +7,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
@@ -291,7 +293,39 @@ TEST_F(MainWindowWiringTest, PrintCommandsReachThePrinters) {
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].caption, QStringLiteral("GetProfileString"));
     defaultName = QStringLiteral("PlanoraTest");
-    w.executeCommand(CmdPrintDefault);
+
+    // A right click outside the graphics window opens "zweites", whose "&Drucken" prints to the
+    // default printer; inside the graphics window that menu stays closed.
+    auto openMenu = [&] {
+        for (QMenu* menu : w.findChildren<QMenu*>()) {
+            if (menu->isVisible()) {
+                return menu;
+            }
+        }
+        return static_cast<QMenu*>(nullptr);
+    };
+    auto rightClick = [&](QPoint inWindow) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, inWindow, w.mapToGlobal(inWindow));
+        QApplication::sendEvent(&w, &event);
+    };
+    const QPoint inGraphics = w.graphicsWindow()->mapTo(&w, w.graphicsWindow()->rect().center());
+    rightClick(inGraphics);
+    EXPECT_EQ(openMenu(), nullptr);
+
+    rightClick(QPoint(40, w.height() / 2));  // the left column
+    QMenu* frameMenu = openMenu();
+    ASSERT_NE(frameMenu, nullptr);
+    QAction* printDefault = nullptr;
+    for (QAction* a : frameMenu->actions()) {
+        if (a->data().toInt() == CmdPrintDefault) {
+            printDefault = a;
+        }
+    }
+    ASSERT_NE(printDefault, nullptr);
+    EXPECT_EQ(printDefault->text(), QStringLiteral("&Drucken"));
+    ASSERT_TRUE(printDefault->isEnabled());
+    printDefault->trigger();
+    frameMenu->close();
     EXPECT_GT(QFileInfo(defaultPdf).size(), 1000);
     EXPECT_EQ(messages_.size(), 1u);
 }
