@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "drawing_file.h"
-#include "inspect.h"
+#include "drawing_report.h"
 
 #ifdef PLANORA_HAVE_RENDER
 #include "render_command.h"

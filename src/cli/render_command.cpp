@@ -11,7 +11,7 @@
 #include "drawing_export.h"
 #include "drawing_file.h"
 #include "drawing_model.h"
-#include "inspect.h"
+#include "drawing_report.h"
 #include "renderer.h"
 
 namespace planora {

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "drawing_file.h"
-#include "inspect.h"
+#include "drawing_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     planora::DrawingModel model;

@@ -1,4 +1,4 @@
-#include "inspect.h"
+#include "drawing_report.h"
 
 #include <array>
 #include <charconv>
