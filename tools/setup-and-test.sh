@@ -18,14 +18,17 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-  display=:97
-  Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display number and writes it to the file.
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
   xvfb_pid=$!
-  export DISPLAY=$display
-  for _ in $(seq 1 50); do
-    xdpyinfo >/dev/null 2>&1 && break
+  for _ in $(seq 1 100); do
+    [ -s "$display_file" ] && break
     sleep 0.1
   done
+  export DISPLAY=":$(head -n 1 "$display_file")"
+  rm -f "$display_file"
+  echo "Xvfb on display $DISPLAY"
 fi
 bash tools/cups-test-server.sh start
 
