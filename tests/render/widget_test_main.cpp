@@ -1,3 +1,5 @@
+// Runs tests that need the widget application (widgets, the tooltip, the print dialog and
+// message boxes) on the offscreen platform unless another platform is asked for.
 #include <gtest/gtest.h>
 #include <QApplication>
 
