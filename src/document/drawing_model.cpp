@@ -316,4 +316,17 @@ std::size_t DrawingModel::visibleLayerCount() const {
         std::count_if(layers.begin(), layers.end(), [](const LayerEntry& l) { return l.visible; }));
 }
 
+void applyLayerFlags(DrawingModel& model) {
+    // Collect first: setLayerVisible marks the entries it walks over.
+    std::vector<int> off;
+    for (const LayerEntry& entry : model.layers) {
+        if (entry.visible == 0) {
+            off.push_back(entry.number);
+        }
+    }
+    for (int layer : off) {
+        model.setLayerVisible(layer, false);
+    }
+}
+
 }  // namespace planora

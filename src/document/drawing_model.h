@@ -210,4 +210,7 @@ class DrawingModel {
     std::size_t layerCursor_ = 0;
 };
 
+// Hides every layer that the file marks as switched off; done when a drawing is opened.
+void applyLayerFlags(DrawingModel& model);
+
 }  // namespace planora

@@ -285,19 +285,6 @@ DashStyle dashStyleForCode(std::int32_t code) {
     }
 }
 
-void applyLayerFlags(DrawingModel& model) {
-    // Collect first: setLayerVisible marks the entries it walks over.
-    std::vector<int> off;
-    for (const LayerEntry& entry : model.layers) {
-        if (entry.visible == 0) {
-            off.push_back(entry.number);
-        }
-    }
-    for (int layer : off) {
-        model.setLayerVisible(layer, false);
-    }
-}
-
 Renderer::Renderer()
     : penTable_(initialPenTable()),
       palette_(defaultColourTable().begin(), defaultColourTable().end()),
@@ -351,6 +338,23 @@ void Renderer::invalidateElementCache() {
 int Renderer::renderDrawing(DrawingSurface& surface, const View& view, const DrawingModel& model,
                             Path path) {
     return renderElements(surface, view.displayedView(), model.store, path);
+}
+
+int Renderer::render(DrawingSurface& surface, const ElementStore& store,
+                     const RenderRequest& request) {
+    if (request.background) {
+        const int w = surface.width();
+        const int h = surface.height();
+        if (w > 0 && h > 0) {
+            const std::array<DevicePoint, 4> area{{{0, 0}, {w, 0}, {w, h}, {0, h}}};
+            surface.fillPolygon(area, *request.background & 0x00FFFFFF);
+        }
+    }
+    const bool previousBlack = blackOutput_;
+    blackOutput_ = request.blackOutput;
+    renderElements(surface, request.view, store, request.path);
+    blackOutput_ = previousBlack;
+    return -1;
 }
 
 int Renderer::renderElements(DrawingSurface& surface, const ViewTransform& view,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -25,10 +26,8 @@ std::array<std::int32_t, 33> initialPenTable();
 // The dash style of a line style code.
 DashStyle dashStyleForCode(std::int32_t code);
 
-// Hides every layer that the file marks as switched off; done when a drawing is opened.
-void applyLayerFlags(DrawingModel& model);
-
 class ElementCache;
+struct RenderRequest;
 
 class Renderer {
   public:
@@ -65,6 +64,11 @@ class Renderer {
 
     // The colour an element with this pen number is drawn in.
     std::uint32_t penColour(std::int32_t penNumber) const;
+
+    // Draws the visible elements of the store as one output asks for them (see RenderRequest).
+    // Nothing of the request is kept: the renderer's own settings are the same afterwards.
+    // Returns -1.
+    int render(DrawingSurface& surface, const ElementStore& store, const RenderRequest& request);
 
     // Draws the visible elements of the store through `view`. Returns -1.
     int renderElements(DrawingSurface& surface, const ViewTransform& view,
@@ -108,6 +112,18 @@ class Renderer {
     std::vector<OrderItem> order_;
     std::vector<std::uint32_t> sorted_;
     std::vector<std::uint32_t> bucketStart_;
+};
+
+// What one output (window, printer, clipboard, thumbnail, export) needs drawn: everything that
+// differs between outputs travels here, so that no output has to change and restore the shared
+// view or colours. The pen table and palette come from the renderer.
+struct RenderRequest {
+    ViewTransform view;
+    // Every element in black (printing, clipboard) instead of its pen colour.
+    bool blackOutput = false;
+    // When set, the whole surface is filled with this colour (0x00BBGGRR) first.
+    std::optional<std::uint32_t> background;
+    Renderer::Path path = Renderer::Path::Fast;
 };
 
 }  // namespace planora

@@ -1,0 +1,28 @@
+// The one way a drawing file is opened, whoever asks for it: the program's window, the
+// command-line print, the document list, archives, zip files and planora-cli all come through
+// openDrawing().
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "drawing_model.h"
+
+namespace planora {
+
+struct OpenResult {
+    // The loaded drawing, its switched-off layers already hidden; none when the load failed.
+    std::optional<DrawingModel> model;
+    // Why the load failed, in German; may be empty when the reader had no message.
+    std::string error;
+    // Damage found in a drawing that still loaded ("Datei ist defekt: ..."); empty for a sound
+    // file.
+    std::string warning;
+
+    bool ok() const { return model.has_value(); }
+};
+
+// Reads the drawing at `path` (a local file name in the platform's encoding) into a fresh model.
+OpenResult openDrawing(const std::string& path);
+
+}  // namespace planora
