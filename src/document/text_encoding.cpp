@@ -83,4 +83,59 @@ std::string toCp1252FromUtf8(std::string_view utf8) {
     return out;
 }
 
+std::string printableFileName(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    auto escape = [&out](unsigned char b) {
+        out += "\\x";
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    };
+    std::size_t i = 0;
+    while (i < name.size()) {
+        const auto b = static_cast<unsigned char>(name[i]);
+        if (b < 0x80) {
+            if (b < 0x20 || b == 0x7F) {
+                escape(b);
+            } else {
+                out += static_cast<char>(b);
+            }
+            ++i;
+            continue;
+        }
+        // The length and the smallest code point of a sequence with this lead byte.
+        std::size_t length = 0;
+        std::uint32_t cp = 0;
+        std::uint32_t minimum = 0;
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2, cp = b & 0x1F, minimum = 0x80;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3, cp = b & 0x0F, minimum = 0x800;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4, cp = b & 0x07, minimum = 0x10000;
+        }
+        bool valid = length != 0 && i + length <= name.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto c = static_cast<unsigned char>(name[i + k]);
+            valid = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        valid = valid && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (!valid) {
+            escape(b);
+            ++i;
+        } else if (cp < 0xA0) {  // C1 control characters
+            for (std::size_t k = 0; k < length; ++k) {
+                escape(static_cast<unsigned char>(name[i + k]));
+            }
+            i += length;
+        } else {
+            out.append(name.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
 }  // namespace planora

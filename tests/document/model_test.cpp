@@ -161,3 +161,15 @@ TEST(TextEncoding, ConvertsWindows1252BothWays) {
         EXPECT_EQ(toCp1252FromUtf8(toUtf8FromCp1252(one)), one) << b;
     }
 }
+
+TEST(TextEncoding, PrintableFileNameSendsNoEscapeSequenceAndKeepsValidUtf8) {
+    EXPECT_EQ(printableFileName("ctl\x1b[31mred\x07.akt"), "ctl\\x1B[31mred\\x07.akt");
+    EXPECT_EQ(printableFileName("Grundri\xdf.akt"), "Grundri\\xDF.akt");
+    EXPECT_EQ(printableFileName("Grundriß.akt"), "Grundriß.akt");
+    EXPECT_EQ(printableFileName("\xc2\x9b"
+                                "x"),
+              "\\xC2\\x9Bx");                                         // C1 CSI
+    EXPECT_EQ(printableFileName("\xe2\x82"), "\\xE2\\x82");           // cut sequence
+    EXPECT_EQ(printableFileName("\xc0\xaf"), "\\xC0\\xAF");           // overlong "/"
+    EXPECT_EQ(printableFileName("\xed\xa0\x80"), "\\xED\\xA0\\x80");  // surrogate
+}
