@@ -5,7 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
+#include <memory>
 #include <optional>
+
+#include "local_file_names.h"
 
 namespace planora {
 
@@ -19,16 +23,23 @@ char asciiLowerByte(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
 }
 
-// The first bytes of the file, or nothing when it cannot be opened for reading.
+// The first bytes of the file, or nothing when it is not a regular file or cannot be opened for
+// reading. Nothing else is opened: a named pipe would block until someone writes to it.
 std::optional<QByteArray> leadingBytes(const QString& path, qint64 count) {
-    if (QFileInfo(path).isDir()) {
+    const auto status = localFileStatus(path);
+    if (!status || !status->regular) {
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(localFileName(path).c_str(), "rb"), std::fclose);
+    if (!file) {
         return std::nullopt;
     }
-    return file.read(count);
+    QByteArray bytes(count, '\0');
+    const std::size_t got =
+        std::fread(bytes.data(), 1, static_cast<std::size_t>(count), file.get());
+    bytes.resize(static_cast<qsizetype>(got));
+    return bytes;
 }
 
 bool startsWithAscii(const QByteArray& bytes, const char* prefix) {

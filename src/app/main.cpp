@@ -13,15 +13,23 @@
 #include <memory>
 
 #include "command_line.h"
+#include "local_file_names.h"
 #include "logo_window.h"
 #include "main_window.h"
 #include "pen_colours.h"
 #include "printing.h"
 #include "renderer.h"
 #include "settings_store.h"
+#include "text_encoding.h"
 #include "viewer_state.h"
 
 namespace {
+
+// A message for the error stream: file names in it may hold control characters or bytes that are
+// not UTF-8, which must not reach the terminal as they are.
+QString printableText(const QString& text) {
+    return QString::fromStdString(planora::printableFileName(planora::localFileName(text)));
+}
 
 void printText(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
@@ -46,16 +54,26 @@ void loadPrintColours(planora::ViewerState& state, const planora::SettingsStore&
     planora::applyPenTable(state.renderer, planora::PenNumbers{1, 2, 3, 4, 5, 6, 7, 8});
 }
 
+// Whether a person can see windows on the platform the program runs on.
+bool windowsCanBeSeen() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 // Command 98: prints the command-line drawing and ends without showing a window. Its reports
-// go to the error stream as well, for print runs started by other programs.
+// go to the error stream as well, for print runs started by other programs; where no one can
+// see a window they go there only, and the run ends at once.
 int printFromCommandLine(const planora::CommandLine& commandLine) {
     const planora::SettingsStore settings;
     auto state = std::make_unique<planora::ViewerState>();
     loadPrintColours(*state, settings);
     planora::PrintHooks hooks;
-    hooks.showMessage = [](const QString& text, const QString& caption) {
-        printText(stderr, text + QLatin1Char('\n'));
-        planora::showMessageBox({QMessageBox::NoIcon, caption, text});
+    const bool showBoxes = windowsCanBeSeen();
+    hooks.showMessage = [showBoxes](const QString& text, const QString& caption) {
+        printText(stderr, QStringLiteral("planora: ") + printableText(text) + QLatin1Char('\n'));
+        if (showBoxes) {
+            planora::showMessageBox({QMessageBox::NoIcon, caption, text});
+        }
     };
     return planora::runPrintTo(*state, commandLine.arguments, hooks);
 }
@@ -65,9 +83,10 @@ int printFromCommandLine(const planora::CommandLine& commandLine) {
 int main(int argc, char** argv) {
     // The command line is looked at before any window exists; "--help" and "--version" do not
     // even need a display.
+    // Arguments are local file names: every byte is kept, also where they are not UTF-8.
     QStringList args;
     for (int i = 1; i < argc; ++i) {
-        args << QString::fromLocal8Bit(argv[i]);
+        args << planora::fileNameFromLocal(QByteArray(argv[i]));
     }
     const planora::CommandLine commandLine = planora::parseCommandLine(args);
     switch (planora::startAction(commandLine)) {
@@ -81,6 +100,12 @@ int main(int argc, char** argv) {
             break;
     }
 
+    // A print run started where there is no display (a print service, a script) draws nowhere
+    // but on the printer: it runs on the offscreen platform instead of aborting.
+    if (commandLine.printMode() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));

@@ -29,7 +29,9 @@
 #include "file_types.h"
 #include "graphics_window.h"
 #include "layer_panel_widget.h"
+#include "local_file_names.h"
 #include "logo_window.h"
+#include "open_drawing.h"
 #include "renderer.h"
 #include "status_line.h"
 #include "status_texts.h"
@@ -59,7 +61,14 @@ class ClientArea : public QWidget {
 };
 
 QString pathFromModel(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return fileNameFromLocal(QByteArray::fromStdString(path));
+}
+
+// The local file of a dropped URL with every byte of its name, also those that are not UTF-8.
+QString localFileFromUrl(const QUrl& url) {
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    return fileNameFromLocal(bytes);
 }
 
 QIcon programIcon() {
@@ -149,6 +158,7 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     tooltip_ = new TooltipWindow(this);
     connect(graphics_, &GraphicsWindow::measureTextChanged, this,
             [this](const QString& text) { tooltip_->showTextAtCursor(text); });
+    graphics_->installEventFilter(this);
 
     // Messages of the colour configuration and the print commands go through the message
     // handler like the window's own.
@@ -555,7 +565,7 @@ void MainWindow::showOpenDialog() {
     if (path.isEmpty()) {
         return;
     }
-    const QString chosen = dialogMemory_.acceptOpenChoice(path);
+    const QString chosen = dialogMemory_.acceptOpenChoice(resolveLossyFileName(path));
     if (openFile(chosen, true, true) > 0) {
         explainRejectedFiles(1);
     }
@@ -578,14 +588,19 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
     Q_UNUSED(rebuildRecentMenu);  // only unpacked zip files need it
     Q_UNUSED(addToList);          // the document list takes drawings once it exists
     int rejected = 0;
+    // A folder, a named pipe or a device is never opened: reading a pipe would block the window.
+    if (const auto notRegular = nonRegularFileText(path)) {
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
+                    loadErrorText(*notRegular));
+        buildRecentMenu();
+        return 1;
+    }
     switch (classifyFile(path)) {
         case FileKind::Drawing: {
-            const std::string localPath = QFile::encodeName(path).toStdString();
-            if (loadDrawing(state_.drawing, localPath)) {
-                applyLayerFlags(state_.drawing);
-                state_.renderer.invalidateElementCache();
-                ++state_.drawingGeneration;
-                loadWarning_ = QString::fromStdString(state_.drawing.loadWarning());
+            OpenResult opened = openDrawing(localFileName(path));
+            if (opened.ok()) {
+                installDrawing(state_, std::move(*opened.model));
+                loadWarning_ = QString::fromStdString(opened.warning);
                 graphics_->drawingLoaded();
                 layerPanel_->refresh();
                 updateStatusFields();
@@ -596,10 +611,9 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
                 setFocus(Qt::OtherFocusReason);
             } else {
                 rejected = 1;
-                const std::string& error = state_.drawing.lastLoadError;
-                if (!error.empty()) {
+                if (!opened.error.empty()) {
                     showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
-                                loadErrorText(QString::fromStdString(error)));
+                                loadErrorText(QString::fromStdString(opened.error)));
                 }
             }
             break;
@@ -690,7 +704,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
     if (const QMimeData* mime = event->mimeData()) {
         for (const QUrl& url : mime->urls()) {
             if (url.isLocalFile()) {
-                paths << url.toLocalFile();
+                paths << localFileFromUrl(url);
             }
         }
     }
@@ -793,14 +807,34 @@ void MainWindow::restoreWindowPosition() {
         return;
     }
     const QRect wanted(geometry->x, geometry->y, geometry->width, geometry->height);
-    resize(wanted.size());
-    // A place on no screen any more (a display was removed) would leave the window unreachable:
-    // keep the size and let the system place it.
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen->availableVirtualGeometry().intersects(wanted)) {
-            move(wanted.topLeft());
-            return;
+    // The screen the window was on; a place on no screen any more (a display was removed) goes
+    // to the primary screen, where the system places the window.
+    const QScreen* screen = nullptr;
+    for (const QScreen* candidate : QGuiApplication::screens()) {
+        if (candidate->availableGeometry().contains(wanted.topLeft())) {
+            screen = candidate;
+            break;
         }
+    }
+    bool placed = screen != nullptr;
+    if (!placed) {
+        for (const QScreen* candidate : QGuiApplication::screens()) {
+            if (candidate->availableVirtualGeometry().intersects(wanted)) {
+                placed = true;
+                break;
+            }
+        }
+        screen = QGuiApplication::primaryScreen();
+    }
+    // A stored size beyond the screen (a damaged or hand-made value) would make a window larger
+    // than any display, and an image of that size behind it: it is cut to the available area.
+    QSize size = wanted.size();
+    if (screen) {
+        size = size.boundedTo(screen->availableGeometry().size());
+    }
+    resize(size);
+    if (placed) {
+        move(wanted.topLeft());
     }
 }
 
@@ -809,6 +843,43 @@ void MainWindow::saveWindowPosition() {
     const QPoint p = pos();
     const WindowRect rect{p.x(), p.y(), p.x() + width(), p.y() + height()};
     settings_.saveWindowPosition(rect, isMinimized());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == graphics_) {
+        switch (event->type()) {
+            case QEvent::Enter:
+            case QEvent::MouseMove:
+                if (!pointerInGraphics_) {
+                    pointerInGraphics_ = true;
+                    updateTooltipHold();
+                }
+                break;
+            case QEvent::Leave:
+                pointerInGraphics_ = false;
+                updateTooltipHold();
+                break;
+            default:
+                break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) {
+        windowInactive_ = !isActiveWindow();
+        updateTooltipHold();
+    } else if (event->type() == QEvent::WindowStateChange) {
+        updateTooltipHold();
+    }
+}
+
+void MainWindow::updateTooltipHold() {
+    if (tooltip_) {
+        tooltip_->setHeldBack(!pointerInGraphics_ || windowInactive_ || isMinimized());
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

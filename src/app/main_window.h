@@ -120,6 +120,8 @@ class MainWindow : public QMainWindow {
     void showGraphicsContextMenu(const QPoint& globalPos);
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -142,6 +144,9 @@ class MainWindow : public QMainWindow {
     void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
     // Shows the damage text of the current drawing, when it has one, in part 0.
     void showLoadWarning();
+    // The measuring tooltip is only on screen while the pointer is over the graphics window and
+    // this window is neither minimised nor inactive.
+    void updateTooltipHold();
 
     SettingsStore& settings_;
     ViewerState state_;
@@ -172,7 +177,9 @@ class MainWindow : public QMainWindow {
     int scaleDenominator_ = 0;  // the chosen scale, handed to measuring
     double unitFactor_ = 0.01;
     int decimals_ = 3;
-    QString loadWarning_;  // damage text of the current drawing
+    QString loadWarning_;            // damage text of the current drawing
+    bool pointerInGraphics_ = true;  // until the pointer is seen to leave it
+    bool windowInactive_ = false;    // until the window is seen to lose activation
     bool shutDown_ = false;
 };
 

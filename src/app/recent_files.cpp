@@ -4,22 +4,21 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "local_file_names.h"
 #include "settings_store.h"
 
 namespace planora {
 
 namespace {
 
-// The file's last-write time, or nothing when it cannot be opened for reading.
+// The file's last-write time, or nothing when it is not a readable regular file. Looked up with
+// a stat only: opening an entry that names a pipe would block the start.
 std::optional<std::int64_t> lastWriteTime(const QString& path) {
-    if (path.isEmpty() || QFileInfo(path).isDir()) {
+    const auto status = localFileStatus(path);
+    if (!status || !status->regular || !status->readable) {
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    return file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+    return status->lastWriteMs;
 }
 
 }  // namespace

@@ -2,6 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
+
+#include <cstdio>
+#include <memory>
+
+#include "local_file_names.h"
 
 #include "text_encoding.h"
 
@@ -22,7 +28,8 @@ QString formatCodeText(const QByteArray& firstBytes) {
 }
 
 QString fileDateText(const QDateTime& lastWrite) {
-    const QDateTime t = lastWrite.toUTC();
+    // The time the user's own clock showed, as `ls` gives it.
+    const QDateTime t = lastWrite.toLocalTime();
     const QDate d = t.date();
     const QTime c = t.time();
     return QString::asprintf("%02d.%02d.%d %02d:%02d", d.day(), d.month(), d.year(), c.hour(),
@@ -54,16 +61,21 @@ QString layerCountText(const DrawingModel& model) {
 }
 
 std::optional<StatusFields> statusFieldsForFile(const QString& path) {
-    if (path.isEmpty() || QFileInfo(path).isDir()) {
+    // Only a regular file is opened: a named pipe would block until someone writes to it.
+    const auto status = localFileStatus(path);
+    if (!status || !status->regular) {
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(localFileName(path).c_str(), "rb"), std::fclose);
+    if (!file) {
         return std::nullopt;
     }
-    const qint64 size = file.size();
-    const QDateTime lastWrite = file.fileTime(QFileDevice::FileModificationTime);
-    const QByteArray head = file.read(8);
+    const qint64 size = status->size;
+    const QDateTime lastWrite = QDateTime::fromMSecsSinceEpoch(status->lastWriteMs, Qt::UTC);
+    char buffer[8] = {};
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+    const QByteArray head(buffer, static_cast<qsizetype>(got));
     return StatusFields{fileNameOfPath(path), formatCodeText(head), fileDateText(lastWrite),
                         fileSizeText(size)};
 }

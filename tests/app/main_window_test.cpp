@@ -16,12 +16,24 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "akt_writer.h"
 #include "graphics_window.h"
+#include "local_file_names.h"
 #include "main_window.h"
 #include "recent_files.h"
 #include "settings_store.h"
@@ -36,6 +48,40 @@ namespace {
 QString example(const char* name) {
     return QStringLiteral(PLANORA_EXAMPLES_DIR "/") + QString::fromLatin1(name);
 }
+
+// Opens a named pipe for writing after a few seconds, which ends a read that would block on it
+// for ever; reports whether that was needed.
+class PipeWatchdog {
+  public:
+    explicit PipeWatchdog(std::string fifo)
+        : fifo_(std::move(fifo)), thread_([this] {
+              for (int i = 0; i < 50 && !done_; ++i) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+              }
+              if (done_) {
+                  return;
+              }
+              const int fd = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK);
+              if (fd >= 0) {
+                  unblocked_ = true;  // someone was waiting for data
+                  ::close(fd);
+              }
+          }) {}
+    ~PipeWatchdog() { finish(); }
+    bool finish() {
+        done_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return unblocked_;
+    }
+
+  private:
+    std::string fifo_;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> unblocked_{false};
+    std::thread thread_;
+};
 
 QStringList actionTexts(const QMenu* menu) {
     QStringList texts;
@@ -449,3 +495,165 @@ TEST_F(MainWindowTest, AboutBoxShowsTheBuildVersion) {
         QStringLiteral("KVN-CAD-Betrachter Version " PLANORA_VERSION "\n")));
     EXPECT_TRUE(messages_[0].text.contains(QStringLiteral("den älteren V10.0 - 21.0\n")));
 }
+
+TEST_F(MainWindowTest, FifoIsRejectedAtOnceInEveryIntakePath) {
+    const QString fifo = file("leitung.akt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString good = copyExample("haus-1800.akt", "gut.akt");
+    {
+        SettingsStore store(settingsFile_);
+        store.writeStringSetting(recentValueName(0), fifo);
+        store.writeStringSetting(recentValueName(1), good);
+    }
+    PipeWatchdog watchdog(QFile::encodeName(fifo).toStdString());
+
+    // The start checks the recent entries without opening them: the pipe is left out, the
+    // drawing after it stays.
+    MainWindow& w = makeWindow();
+    ASSERT_EQ(w.recentFiles().entries().size(), 1u);
+    EXPECT_EQ(w.recentFiles().entries()[0].path, good);
+
+    // Open command, command line and drop: each rejects the pipe with its reason.
+    const QString reason = QStringLiteral("Einlesefehler:\n%1 ist keine reguläre Datei").arg(fifo);
+    EXPECT_EQ(w.openFile(fifo, true, true), 1);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, reason);
+    messages_.clear();
+    w.setCommandLineFiles({fifo});
+    w.executeCommand(CmdOpenCommandLineFiles);
+    ASSERT_FALSE(messages_.empty());
+    EXPECT_EQ(messages_[0].text, reason);
+    messages_.clear();
+    w.handleDroppedFiles({fifo, dir_.path()});
+    ASSERT_EQ(messages_.size(), 3u);
+    EXPECT_EQ(messages_[0].text, reason);
+    EXPECT_EQ(messages_[1].text,
+              QStringLiteral("Einlesefehler:\n%1 ist keine reguläre Datei").arg(dir_.path()));
+    EXPECT_FALSE(watchdog.finish()) << "a read of the pipe blocked";
+    EXPECT_EQ(w.recentFiles().entries().size(), 1u);
+}
+
+TEST_F(MainWindowTest, HugeStoredWindowIsClampedToScreen) {
+    {
+        SettingsStore store(settingsFile_);
+        store.saveWindowPosition(WindowRect{0, 0, 1 << 30, 1 << 30});
+    }
+    MainWindow& w = makeWindow(false);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(w.width(), area.width());
+    EXPECT_LE(w.height(), area.height());
+    EXPECT_GT(w.width(), 0);
+    EXPECT_EQ(w.pos(), QPoint(0, 0));
+}
+
+TEST_F(MainWindowTest, NonUtf8NameOpensInEveryIntakePath) {
+    // "Grundriß.akt" as an old Windows share spells it: Latin-1, not UTF-8.
+    const QByteArray folder = QFile::encodeName(dir_.path());
+    const QByteArray bytes = folder + "/Grundri\xdf.akt";
+    {
+        QFile source(example("haus-1800.akt"));
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        const QByteArray content = source.readAll();
+        std::FILE* out = std::fopen(bytes.constData(), "wb");
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(std::fwrite(content.constData(), 1, content.size(), out),
+                  static_cast<std::size_t>(content.size()));
+        ASSERT_EQ(std::fclose(out), 0);
+    }
+    MainWindow& w = makeWindow();
+
+    // The command line: the bytes of the argument.
+    const QString fromArgument = fileNameFromLocal(bytes);
+    EXPECT_EQ(localFileName(fromArgument), bytes.toStdString());
+    EXPECT_EQ(w.openFile(fromArgument, true, true), 0);
+    EXPECT_EQ(w.statusText(StatusFileNamePart),
+              fromArgument.mid(fromArgument.lastIndexOf(u'/') + 1));
+    EXPECT_EQ(w.statusText(StatusSizePart), statusFieldsForFile(fromArgument)->size);
+
+    // The open dialog gives the name as Qt reads the folder, with the byte lost.
+    const QString fromDialog = QFile::decodeName(bytes);
+    ASSERT_NE(fromDialog, fromArgument);
+    EXPECT_EQ(resolveLossyFileName(fromDialog), fromArgument);
+
+    // A drop names it percent-encoded.
+    const QString other = copyExample("haus-0700.akt", "anders.akt");
+    ASSERT_EQ(w.openFile(other, true, true), 0);
+    QMimeData mime;
+    mime.setUrls(
+        {QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(QString::fromLatin1(folder), "/") +
+                           "/Grundri%DF.akt")});
+    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+    EXPECT_TRUE(messages_.empty());
+    ASSERT_FALSE(w.recentFiles().entries().empty());
+    EXPECT_EQ(w.recentFiles().entries()[0].path, fromArgument);
+
+    // The recent entry survives the next start and opens again.
+    closeWindow();
+    MainWindow& next = makeWindow();
+    ASSERT_FALSE(next.recentFiles().entries().empty());
+    EXPECT_EQ(next.recentFiles().entries()[0].path, fromArgument);
+    next.executeCommand(CmdRecentFirst);
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(localFileName(QString::fromStdString(next.viewerState().drawing.currentDrawingPath)),
+              next.viewerState().drawing.currentDrawingPath);
+    EXPECT_EQ(next.viewerState().drawing.currentDrawingPath, bytes.toStdString());
+}
+
+#ifdef PLANORA_PROGRAM
+TEST(PrintToRun, PrintToWithoutDisplayReportsOnStderr) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("leitung.akt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    PipeWatchdog watchdog(QFile::encodeName(fifo).toStdString());
+
+    struct Case {
+        QStringList arguments;
+        QString platform;  // empty: no display and no platform asked for
+        QString expected;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("/printto"), dir.filePath(QStringLiteral("fehlt.akt")),
+          QStringLiteral("Drucker")},
+         QString(),
+         QStringLiteral("Dateieinlesefehler")},
+        {{QStringLiteral("/printto"), fifo, QStringLiteral("Drucker")},
+         QStringLiteral("offscreen"),
+         QStringLiteral("ist keine reguläre Datei")},
+        {{QStringLiteral("/printto"), QStringLiteral(PLANORA_EXAMPLES_DIR "/haus-1800.akt"),
+          QStringLiteral("Planora-kein-Drucker-7f3a")},
+         QStringLiteral("minimal"),
+         QStringLiteral("Druck konnte nicht gestartet werden")},
+        {{QStringLiteral("/printto")},
+         QStringLiteral("offscreen"),
+         QStringLiteral("Installationsfehler")},
+    };
+    for (const Case& c : cases) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (!c.platform.isEmpty()) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), c.platform);
+        }
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(PLANORA_PROGRAM), c.arguments);
+        ASSERT_TRUE(program.waitForStarted());
+        const bool ended = program.waitForFinished(20000);
+        if (!ended) {
+            program.kill();
+            program.waitForFinished();
+        }
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        EXPECT_TRUE(ended) << "waits where no one can answer: "
+                           << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << err.toStdString();
+        EXPECT_NE(program.exitCode(), 0) << err.toStdString();
+        EXPECT_TRUE(err.contains(c.expected)) << err.toStdString();
+    }
+    EXPECT_FALSE(watchdog.finish()) << "a read of the pipe blocked";
+}
+#endif

@@ -123,6 +123,59 @@ TEST_F(MainWindowWiringTest, LayerPanelTakesTheListColumnAndAppliesToDrawingAndS
     EXPECT_TRUE(w.documentListArea()->isVisible());
 }
 
+TEST_F(MainWindowWiringTest, MeasuringTooltipHidesOffTheWindowAndStaysOnScreen) {
+    MainWindow& w = windowWithDrawing();
+    GraphicsWindow* g = w.graphicsWindow();
+    w.commandAction(CmdSnapCentre)->trigger();
+    const SnapCandidate c = g->measureSession().snapList().candidates().front();
+    QMouseEvent move(QEvent::MouseMove, QPointF(c.x + 2, c.y + 1), g->mapToGlobal(QPointF(0, 0)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(g, &move);
+    TooltipWindow* tip = w.tooltip();
+    const QString text = tip->text();
+    ASSERT_FALSE(text.isEmpty());
+    ASSERT_TRUE(tip->isVisible());
+
+    // The pointer leaves the graphics window: the tip goes, its text stays for the return.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(g, &leave);
+    EXPECT_FALSE(tip->isVisible());
+    EXPECT_EQ(tip->text(), text);
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), g->mapToGlobal(QPointF(10, 10)));
+    QApplication::sendEvent(g, &enter);
+    EXPECT_TRUE(tip->isVisible());
+
+    // The window loses activation to another window, and gets it back.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::processEvents();
+    if (w.isActiveWindow()) {
+        GTEST_SKIP() << "this platform does not move the activation";
+    }
+    EXPECT_FALSE(tip->isVisible());
+    QApplication::setActiveWindow(&w);
+    QApplication::processEvents();
+    EXPECT_TRUE(tip->isVisible());
+}
+
+TEST(TooltipPlacement, TipStaysInsideTheScreen) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QSize size(200, 20);
+    // In the open: at the cursor.
+    EXPECT_EQ(TooltipWindow::placeInside({600, 500}, size, screen), QPoint(600, 500));
+    // At the right edge it goes to the left of the cursor, at the bottom above it.
+    EXPECT_EQ(TooltipWindow::placeInside({1200, 500}, size, screen), QPoint(1000, 500));
+    EXPECT_EQ(TooltipWindow::placeInside({600, 1010}, size, screen), QPoint(600, 990));
+    EXPECT_EQ(TooltipWindow::placeInside({1279, 1023}, size, screen), QPoint(1079, 1003));
+    // Exactly fitting stays; a tip wider than the screen starts at its edge.
+    EXPECT_EQ(TooltipWindow::placeInside({1080, 1004}, size, screen), QPoint(1080, 1004));
+    EXPECT_EQ(TooltipWindow::placeInside({100, 5}, QSize(2000, 20), screen), QPoint(0, 5));
+    // A second screen to the right: its own edges count.
+    EXPECT_EQ(TooltipWindow::placeInside({2500, 100}, size, QRect(1280, 0, 1280, 1024)),
+              QPoint(2300, 100));
+}
+
 TEST_F(MainWindowWiringTest, MeasuringCommandsDriveTheSessionCursorStatusAndTooltip) {
     MainWindow& w = windowWithDrawing();
     GraphicsWindow* g = w.graphicsWindow();

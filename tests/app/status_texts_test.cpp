@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -36,11 +38,37 @@ TEST(StatusTexts, FormatCodeFromTheFirstBytes) {
               QStringLiteral("\u00e4123"));
 }
 
-TEST(StatusTexts, DateIsShownInUtc) {
-    const QDateTime utc(QDate(2012, 3, 4), QTime(5, 6, 59), Qt::UTC);
-    EXPECT_EQ(fileDateText(utc), QStringLiteral("04.03.2012 05:06"));
+// Sets the process's time zone for one test and puts the previous one back.
+class ScopedTimeZone {
+  public:
+    explicit ScopedTimeZone(const char* tz)
+        : previous_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", tz);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (had_) {
+            qputenv("TZ", previous_);
+        } else {
+            qunsetenv("TZ");
+        }
+        tzset();
+    }
+
+  private:
+    QByteArray previous_;
+    bool had_;
+};
+
+TEST(StatusTexts, StatusTimeIsLocal) {
+    // Central European time: one hour ahead of UTC in winter, two in summer.
+    const ScopedTimeZone berlin("CET-1CEST,M3.5.0,M10.5.0/3");
+    const QDateTime winter(QDate(2012, 3, 4), QTime(5, 6, 59), Qt::UTC);
+    EXPECT_EQ(fileDateText(winter), QStringLiteral("04.03.2012 06:06"));
+    const QDateTime summer(QDate(2012, 7, 31), QTime(23, 30), Qt::UTC);
+    EXPECT_EQ(fileDateText(summer), QStringLiteral("01.08.2012 01:30"));
     const QDateTime plusTwo(QDate(2011, 12, 31), QTime(23, 30), QTimeZone(-2 * 3600));
-    EXPECT_EQ(fileDateText(plusTwo), QStringLiteral("01.01.2012 01:30"));
+    EXPECT_EQ(fileDateText(plusTwo), QStringLiteral("01.01.2012 02:30"));
 }
 
 TEST(StatusTexts, LayerCount) {
@@ -51,6 +79,7 @@ TEST(StatusTexts, LayerCount) {
 }
 
 TEST(StatusTexts, FieldsOfAFileOnDisk) {
+    const ScopedTimeZone utc("UTC0");
     QTemporaryDir dir;
     QByteArray content(9999, '\0');
     content.replace(0, 8, QByteArray("KVN01000", 8));

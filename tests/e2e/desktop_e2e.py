@@ -383,6 +383,40 @@ def check_measuring(args, wid, env, work, area, renders, dump, layer):
     print("Tooltip %dx%d bei (%d, %d), abweichende Punkte: %d" % (tw, th, tx, ty, differ))
     if differ > 0:
         fail("der Tooltip zeigt nicht \"%s\" (siehe %s)" % (want, shot_path))
+
+    # Off the graphics window (over the column at the left) the tooltip goes; back on the corner
+    # it comes again.
+    run(["xdotool", "mousemove", str(gx - 60), str(gy + 40)], env=env)
+    wait_for(lambda: find_tooltip(screenshot(os.path.join(work, "weg.png"))) is None, 5,
+             "der Tooltip verschwindet, wenn die Maus das Grafikfenster verlässt")
+    screenshot(os.path.join(args.artifacts, "tooltip-weg.png"))
+    for (px, py) in ((bx - 3, by - 3), (bx - 1, by - 1)):
+        run(["xdotool", "mousemove", str(px), str(py)], env=env)
+        time.sleep(0.3)
+    wait_for(lambda: find_tooltip(screenshot(os.path.join(work, "zurueck.png"))), 5,
+             "der Tooltip kommt zurück, wenn die Maus zurückkommt")
+
+    # With the corner at the screen's right edge the tooltip goes to the left of the cursor and
+    # stays on the screen.
+    sw, _ = (int(v) for v in run(["xdotool", "getdisplaygeometry"], env=env).split())
+    wx, wy, _, _ = geometry(wid, env)
+    shift = sw - 2 - bx
+    run(["xdotool", "windowmove", wid, str(wx + shift), str(wy)], env=env)
+    time.sleep(0.8)
+    for (px, py) in ((bx + shift - 3, by - 3), (bx + shift - 1, by - 1)):
+        run(["xdotool", "mousemove", str(px), str(py)], env=env)
+        time.sleep(0.3)
+    time.sleep(0.5)
+    edge_path = os.path.join(args.artifacts, "tooltip-rand.png")
+    edge_tip = find_tooltip(screenshot(edge_path))
+    run(["xdotool", "windowmove", wid, str(wx), str(wy)], env=env)
+    time.sleep(0.8)
+    if edge_tip is None:
+        fail("am rechten Bildschirmrand erscheint kein Tooltip (siehe %s)" % edge_path)
+    ex, ey, ew, eh = edge_tip
+    print("Tooltip am Rand %dx%d bei (%d, %d), Bildschirmbreite %d" % (ew, eh, ex, ey, sw))
+    if ex + ew > sw or ex + ew > bx + shift:
+        fail("der Tooltip läuft am rechten Bildschirmrand hinaus (siehe %s)" % edge_path)
     # "Meßmodus abschalten", now the first item that can be chosen, hides the tooltip.
     menu_key(wid, env, MENU_X["Messen"], "Down Return")
     wait_for(lambda: find_tooltip(screenshot(os.path.join(work, "aus.png"))) is None, 5,

@@ -12,9 +12,11 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 #include "clipboard_copy.h"
-#include "drawing_file.h"
+#include "local_file_names.h"
+#include "open_drawing.h"
 #include "printing.h"
 #include "renderer.h"
 
@@ -58,12 +60,13 @@ int main(int argc, char** argv) {
         if (!okW || !okH || width <= 0 || height <= 0) {
             return usage();
         }
-        if (planora::loadDrawing(state.drawing, QFile::encodeName(args[0]).toStdString()) == 0) {
+        planora::OpenResult opened = planora::openDrawing(planora::localFileName(args[0]));
+        if (!opened.ok()) {
             message(QStringLiteral("Dateieinlesefehler"), QStringLiteral("Achtung"));
             return 1;
         }
-        planora::applyLayerFlags(state.drawing);
-        state.view.zoomAll(width, height, state.drawing.store);
+        planora::installDrawing(state, std::move(*opened.model), planora::ZoomOnInstall::All, width,
+                                height);
         if (!planora::copyToClipboard(state, width, height)) {
             return 1;
         }

@@ -92,9 +92,10 @@ struct PrintHooks {
 
 // The page job: the drawing as framed in a client area of clientWidth x clientHeight pixels,
 // scaled to fill the page less the margins, inside a frame along the printable area, in the
-// colours the renderer is set to. The view is exactly as before afterwards. False when the
-// printer could not start the document.
-bool printPage(ViewerState& state, int clientWidth, int clientHeight, QPrinter& printer);
+// pen colours or, with `blackOutput`, in black. The page has a view of its own: the window's view
+// and colours are not touched. False when the printer could not start or finish the document.
+bool printPage(ViewerState& state, int clientWidth, int clientHeight, QPrinter& printer,
+               bool blackOutput);
 
 // Command 106: asks for the printer with the print dialog and prints in black. Steps are written
 // to `log` while it is on. True when a page was printed.

@@ -26,17 +26,16 @@ QImage clipboardImage(ViewerState& state, int clientWidth, int clientHeight) {
     }
     grey.fill(Qt::white);
 
-    state.view.saveViewForOutput(0);
-    state.view.scaleView(k);
-    const bool previousBlack = state.renderer.blackOutput();
-    state.renderer.setBlackOutput(true);
+    // The image has a view of its own, k times the window's, and draws in black: the window's
+    // view and colours are not touched.
+    RenderRequest request;
+    request.view = scaledOutputView(state.view, 0, k);
+    request.blackOutput = true;
     {
         QPainter painter(&grey);
         PainterSurface surface(painter, width, height);
-        state.renderer.renderElements(surface, state.view.displayedView(), state.drawing.store);
+        state.renderer.render(surface, state.drawing.store, request);
     }
-    state.renderer.setBlackOutput(previousBlack);
-    state.view.restoreViewAfterOutput();
 
     QImage mono = grey.convertToFormat(QImage::Format_Mono,
                                        Qt::MonoOnly | Qt::ThresholdDither | Qt::AvoidDither);

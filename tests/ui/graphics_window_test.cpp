@@ -10,6 +10,7 @@
 #include "drawing_file.h"
 #include "graphics_cursors.h"
 #include "graphics_window.h"
+#include "open_drawing.h"
 #include "render_test_support.h"
 
 namespace planora {
@@ -147,8 +148,9 @@ TEST(GraphicsWindow, PaintsTheDrawingAsTheRendererDrawsIt) {
 
 TEST(GraphicsWindow, PaintsAnExampleDrawing) {
     ViewerState state;
-    ASSERT_EQ(loadDrawing(state.drawing, PLANORA_EXAMPLES_DIR "/haus-2500.akt"), 1);
-    applyLayerFlags(state.drawing);
+    OpenResult opened = openDrawing(PLANORA_EXAMPLES_DIR "/haus-2500.akt");
+    ASSERT_TRUE(opened.ok());
+    installDrawing(state, std::move(*opened.model));
     GraphicsWindow window(state);
     window.resize(640, 400);
     window.drawingLoaded();

@@ -17,6 +17,7 @@
 
 #include "drawing_file.h"
 #include "graphics_window.h"
+#include "open_drawing.h"
 
 using namespace planora;
 
@@ -41,11 +42,12 @@ void send(GraphicsWindow& w, QEvent::Type type, QPoint p, Qt::MouseButton button
 
 void timeFile(const std::string& path, int width, int height) {
     ViewerState state;
-    if (loadDrawing(state.drawing, path) != 1) {
+    OpenResult opened = openDrawing(path);
+    if (!opened.ok()) {
         std::printf("%s: cannot be loaded\n", path.c_str());
         return;
     }
-    applyLayerFlags(state.drawing);
+    installDrawing(state, std::move(*opened.model));
     GraphicsWindow window(state);
     window.resize(width, height);
     window.show();

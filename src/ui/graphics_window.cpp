@@ -76,7 +76,6 @@ struct GraphicsWindow::Private {
         const Element* elements = nullptr;
         std::size_t count = 0;
         std::uint32_t background = 0;
-        bool blackOutput = false;
         QSize size;
 
         bool operator==(const CacheKey&) const = default;
@@ -85,22 +84,26 @@ struct GraphicsWindow::Private {
     Private(GraphicsWindow& window, ViewerState& viewerState) : q(window), state(viewerState) {}
 
     CacheKey currentKey() const {
-        return CacheKey{state.view.displayedView(),
-                        state.drawingGeneration,
-                        state.drawing.store.elementArray(),
-                        state.drawing.store.elementCount(),
-                        state.renderer.backgroundColour(),
-                        state.renderer.blackOutput(),
-                        q.size()};
+        return CacheKey{state.view.displayedView(),         state.drawingGeneration,
+                        state.drawing.store.elementArray(), state.drawing.store.elementCount(),
+                        state.renderer.backgroundColour(),  q.size()};
     }
     bool cacheCurrent() const { return cacheKey && *cacheKey == currentKey(); }
+
+    // The window shows the displayed view in the pen colours.
+    RenderRequest windowRequest() const {
+        RenderRequest request;
+        request.view = state.view.displayedView();
+        request.blackOutput = false;
+        return request;
+    }
 
     // Draws the whole drawing into the cache.
     void render() {
         cache.fill(colourFromColorref(state.renderer.backgroundColour()));
         QPainter painter(&cache);
         PainterSurface surface(painter, cache.width(), cache.height());
-        state.renderer.renderDrawing(surface, state.view, state.drawing);
+        state.renderer.render(surface, state.drawing.store, windowRequest());
     }
 
     // Draws one rectangle of the cache anew, with the pixels a whole drawing gives there. The
@@ -111,7 +114,7 @@ struct GraphicsWindow::Private {
         painter.setClipRect(area);
         painter.fillRect(area, colourFromColorref(state.renderer.backgroundColour()));
         PainterSurface surface(painter, area.right() + 1, area.bottom() + 1);
-        state.renderer.renderDrawing(surface, state.view, state.drawing);
+        state.renderer.render(surface, state.drawing.store, windowRequest());
     }
 
     void ensureCache() {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "clipboard_copy.h"
+#include "graphics_window.h"
 #include "printing.h"
 
 namespace planora {
@@ -329,6 +330,68 @@ TEST(PrintMessages, FailuresAreReportedWithTheirTexts) {
     // Nothing was loaded or framed.
     EXPECT_EQ(state.view.currentView(), before);
     EXPECT_EQ(state.drawing.store.elementCount(), 3u);
+}
+
+// The window in front of the print: whatever the print does and however it ends, the window keeps
+// its view and shows the drawing in the pen colours, also while a message of the print is up.
+TEST(PrintMessages, CancelledPrintLeavesWindowColours) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ViewerState state;
+    makeDrawing(state);
+    GraphicsWindow window(state);
+    window.resize(800, 600);
+    frame800x600(state);
+    const ViewTransform before = state.view.currentView();
+    const ViewTransform shownBefore = state.view.displayedView();
+    auto blueInWindow = [&] {
+        const QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return countIn(shot, shot.rect(), isBlue);
+    };
+    const int blueAtStart = blueInWindow();
+    ASSERT_GT(blueAtStart, 700);
+
+    std::vector<int> blueWhileMessage;
+    std::vector<QString> texts;
+    PrintHooks hooks;
+    hooks.showMessage = [&](const QString& text, const QString&) {
+        texts.push_back(text);
+        blueWhileMessage.push_back(blueInWindow());
+    };
+    hooks.defaultPrinterName = [] { return QStringLiteral("Standard"); };
+    // The user picks a PDF file in a folder that does not exist: the page cannot be started.
+    hooks.runDialog = [&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("fehlt/seite.pdf")));
+        return true;
+    };
+    PrintLog log(dir.filePath(QStringLiteral("PrintDbg.txt")));
+    log.setEnabled(true);
+    EXPECT_FALSE(printWithDialog(state, 800, 600, nullptr, hooks, log));
+    ASSERT_EQ(texts, std::vector<QString>{QStringLiteral("Druck konnte nicht gestartet werden")});
+    EXPECT_EQ(blueWhileMessage, std::vector<int>{blueAtStart});
+
+    // Cancelled in the dialog.
+    hooks.runDialog = [&](QPrinter&, QWidget*) {
+        blueWhileMessage.push_back(blueInWindow());
+        return false;
+    };
+    EXPECT_FALSE(printWithDialog(state, 800, 600, nullptr, hooks, log));
+    EXPECT_EQ(blueWhileMessage, (std::vector<int>{blueAtStart, blueAtStart, blueAtStart}));
+
+    // A named printer that cannot start.
+    hooks.openPrinter = [&](const QString&) {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(dir.filePath(QStringLiteral("fehlt/benannt.pdf")));
+        return printer;
+    };
+    EXPECT_FALSE(printToNamedPrinter(state, 800, 600, QStringLiteral("P"), hooks));
+
+    EXPECT_FALSE(state.renderer.blackOutput());
+    EXPECT_EQ(state.view.currentView(), before);
+    EXPECT_EQ(state.view.displayedView(), shownBefore);
+    EXPECT_EQ(blueInWindow(), blueAtStart);
 }
 
 TEST(PrintMessages, CancelledDialogIsReportedOnlyWithTheLogOn) {

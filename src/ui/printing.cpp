@@ -12,7 +12,8 @@
 #include <QPrinterInfo>
 #include <QStandardPaths>
 
-#include "drawing_file.h"
+#include "local_file_names.h"
+#include "open_drawing.h"
 #include "painter_surface.h"
 #include "renderer.h"
 
@@ -147,39 +148,36 @@ PrintLog& programPrintLog() {
     return log;
 }
 
-bool printPage(ViewerState& state, int clientWidth, int clientHeight, QPrinter& printer) {
+bool printPage(ViewerState& state, int clientWidth, int clientHeight, QPrinter& printer,
+               bool blackOutput) {
     if (printer.docName().isEmpty()) {
         printer.setDocName(kDocumentName);
     }
     const PageGeometry page = pageGeometry(printer);
-    const std::optional<PageScale> scale = pageScale(page, clientWidth, clientHeight);
-    if (scale) {
+    RenderRequest request;
+    request.blackOutput = blackOutput;
+    request.view = state.view.displayedView();
+    if (const std::optional<PageScale> scale = pageScale(page, clientWidth, clientHeight)) {
         // The drawing's left edge, at pixel 0 on the screen, lands at the left position on the
         // paper; the vertical position is the screen position times k.
-        state.view.saveViewForOutput(scale->deviceOriginX);
-        state.view.scaleView(scale->k);
+        request.view = scaledOutputView(state.view, scale->deviceOriginX, scale->k);
     }
 
     QPainter painter;
-    bool ok = painter.begin(&printer);
-    if (ok) {
-        const int width = page.printableSize.width();
-        const int height = page.printableSize.height();
-        // A frame along the printable area, filled white.
-        painter.setPen(QPen(Qt::black, 0));
-        painter.setBrush(Qt::white);
-        painter.drawRect(QRect(0, 0, width - 1, height - 1));
-        {
-            PainterSurface surface(painter, width, height);
-            state.renderer.renderDrawing(surface, state.view, state.drawing);
-        }
-        ok = painter.end();
+    if (!painter.begin(&printer)) {
+        return false;
     }
-
-    if (scale) {
-        state.view.restoreViewAfterOutput();
+    const int width = page.printableSize.width();
+    const int height = page.printableSize.height();
+    // A frame along the printable area, filled white.
+    painter.setPen(QPen(Qt::black, 0));
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRect(0, 0, width - 1, height - 1));
+    {
+        PainterSurface surface(painter, width, height);
+        state.renderer.render(surface, state.drawing.store, request);
     }
-    return ok;
+    return painter.end();
 }
 
 bool printWithDialog(ViewerState& state, int clientWidth, int clientHeight, QWidget* parent,
@@ -204,12 +202,9 @@ bool printWithDialog(ViewerState& state, int clientWidth, int clientHeight, QWid
                                QStringLiteral("PrintDlg-Fehler unbekannter Error-Code"));
     } else {
         log.log(QStringLiteral("7. Setze PrintDev"));
-        const bool previousBlack = state.renderer.blackOutput();
-        state.renderer.setBlackOutput(true);
         log.log(QStringLiteral("8. Druck starten"));
-        printed = printPage(state, clientWidth, clientHeight, printer);
+        printed = printPage(state, clientWidth, clientHeight, printer, true);
         log.log(QStringLiteral("9. PrintDev zurücksetzen"));
-        state.renderer.setBlackOutput(previousBlack);
         if (!printed) {
             showMessage(hooks, kCannotStart, QStringLiteral("!!"));
         }
@@ -226,8 +221,8 @@ bool printToNamedPrinter(ViewerState& state, int clientWidth, int clientHeight,
         return false;
     }
     printer->setDocName(kDocumentName);
-    // The black output switch is left alone: this path prints in the pen colours.
-    if (!printPage(state, clientWidth, clientHeight, *printer)) {
+    // This path prints in the pen colours.
+    if (!printPage(state, clientWidth, clientHeight, *printer, false)) {
         showMessage(hooks, kCannotStart, QStringLiteral("!!"));
         return false;
     }
@@ -256,14 +251,22 @@ int runPrintTo(ViewerState& state, const QStringList& arguments, const PrintHook
         return 1;
     }
     const QString file = arguments.value(0);
-    if (file.isEmpty() || loadDrawing(state.drawing, QFile::encodeName(file).toStdString()) == 0) {
+    // A folder, a named pipe or a device is never opened: reading a pipe would block the run.
+    if (const auto notRegular = nonRegularFileText(file)) {
+        showMessage(hooks, QStringLiteral("Dateieinlesefehler\n") + *notRegular,
+                    QStringLiteral("Achtung"));
+        return 1;
+    }
+    OpenResult opened;
+    if (!file.isEmpty()) {
+        opened = openDrawing(localFileName(file));
+    }
+    if (!opened.ok()) {
         showMessage(hooks, QStringLiteral("Dateieinlesefehler"), QStringLiteral("Achtung"));
         return 1;
     }
-    applyLayerFlags(state.drawing);
-    state.renderer.invalidateElementCache();
-    ++state.drawingGeneration;
-    state.view.zoomAll(kPrintToClientWidth, kPrintToClientHeight, state.drawing.store);
+    installDrawing(state, std::move(*opened.model), ZoomOnInstall::All, kPrintToClientWidth,
+                   kPrintToClientHeight);
 
     const QString printer = arguments.value(1);
     const bool printed =

@@ -12,8 +12,8 @@ inline constexpr int kClipboardImageWidth = 2400;
 
 // The drawing as framed in a client area of clientWidth x clientHeight pixels, drawn at
 // k = 2400 / clientWidth times the scale into a one-bit image of trunc(W * k) x trunc(H * k)
-// pixels: black lines and texts on white. The view and the black-output switch are exactly as
-// before afterwards. A null image for an empty client area.
+// pixels: black lines and texts on white. The window's view and colours are not touched. A null
+// image for an empty client area.
 QImage clipboardImage(ViewerState& state, int clientWidth, int clientHeight);
 
 // Puts clipboardImage() on the system clipboard. False when there was nothing to put there.

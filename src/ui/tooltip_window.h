@@ -8,6 +8,8 @@
 #include <QColor>
 #include <QFont>
 #include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -26,10 +28,22 @@ class TooltipWindow : public QWidget {
     void setTipFont(const QFont& font);
 
     // Shows the text with the window's top-left corner at `globalPos`, sized to the text plus a
-    // two-pixel margin on each side; an empty text hides the window.
+    // two-pixel margin on each side; an empty text hides the window. At the right or bottom edge
+    // of the screen the tip goes to the left of or above the point instead, so that it stays on
+    // the screen. While the tip is held back the text is only kept.
     void showText(const QString& text, const QPoint& globalPos);
     // The same at the mouse position.
     void showTextAtCursor(const QString& text);
+
+    // Holds the tip back (hidden, its text kept) while the pointer is away from the window it
+    // belongs to or that window is minimised or inactive; letting it go shows the kept text at
+    // the mouse position again.
+    void setHeldBack(bool held);
+    bool heldBack() const { return heldBack_; }
+
+    // Where a tip of `size` goes for the point `globalPos` on a screen with the available area
+    // `screen`.
+    static QPoint placeInside(const QPoint& globalPos, const QSize& size, const QRect& screen);
 
     const QString& text() const { return text_; }
 
@@ -38,6 +52,7 @@ class TooltipWindow : public QWidget {
 
   private:
     QString text_;
+    bool heldBack_ = false;
 };
 
 }  // namespace planora
