@@ -97,14 +97,15 @@ void RecentFiles::loadRecentFiles(const SettingsStore& store) {
         if (!path || path->isEmpty()) {
             break;
         }
-        addRecentFile(*path, Placement::ByTime);
+        addRecentFile(fileNameFromStored(*path), Placement::ByTime);
     }
 }
 
 void RecentFiles::saveRecentFiles(SettingsStore& store) const {
     const auto count = std::min<std::size_t>(entries_.size(), static_cast<std::size_t>(recentMax_));
     for (std::size_t n = 0; n < count; ++n) {
-        store.writeStringSetting(recentValueName(static_cast<int>(n)), entries_[n].path);
+        store.writeStringSetting(recentValueName(static_cast<int>(n)),
+                                 storableFileName(entries_[n].path));
     }
 }
 

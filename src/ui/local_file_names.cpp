@@ -97,6 +97,38 @@ std::string localFileName(const QString& name) {
     return bytes;
 }
 
+namespace {
+
+const QString kStoredAddressPrefix = QStringLiteral("file://");
+
+bool holdsEscapedBytes(const QString& name) {
+    for (const QChar c : name) {
+        if (c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+QString storableFileName(const QString& name) {
+    if (!holdsEscapedBytes(name)) {
+        return name;
+    }
+    const std::string bytes = localFileName(name);
+    return kStoredAddressPrefix +
+           QString::fromLatin1(QByteArray::fromStdString(bytes).toPercentEncoding("/"));
+}
+
+QString fileNameFromStored(const QString& stored) {
+    if (!stored.startsWith(kStoredAddressPrefix + u'/')) {
+        return stored;
+    }
+    return fileNameFromLocal(
+        QByteArray::fromPercentEncoding(stored.mid(kStoredAddressPrefix.size()).toLatin1()));
+}
+
 std::optional<LocalFileStatus> localFileStatus(const QString& name) {
     if (name.isEmpty()) {
         return std::nullopt;

@@ -24,6 +24,12 @@ QString fileNameFromLocal(const QByteArray& bytes);
 // The bytes of the local file name that `name` stands for.
 std::string localFileName(const QString& name);
 
+// A name as text for the settings store, which keeps only valid Unicode: unchanged when it is
+// one, else a "file:///" address with the name's bytes percent-encoded (stored names are
+// absolute, so no stored name starts that way on its own). fileNameFromStored() reverses it.
+QString storableFileName(const QString& name);
+QString fileNameFromStored(const QString& stored);
+
 // A name handed over by a file dialog or a drop, which may have replaced undecodable bytes by
 // U+FFFD: when no file of that name exists, the folder entries are looked up for the one that
 // reads the same, and its real name is returned. Otherwise the name comes back unchanged.
