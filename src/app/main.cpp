@@ -28,7 +28,11 @@ namespace {
 // A message for the error stream: file names in it may hold control characters or bytes that are
 // not UTF-8, which must not reach the terminal as they are.
 QString printableText(const QString& text) {
-    return QString::fromStdString(planora::printableFileName(planora::localFileName(text)));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        line = QString::fromStdString(planora::printableFileName(planora::localFileName(line)));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void printText(std::FILE* stream, const QString& text) {
