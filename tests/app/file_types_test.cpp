@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include "file_types.h"
+#include "local_file_names.h"
 #include "test_files.h"
 
 using namespace planora;
@@ -37,4 +38,23 @@ TEST(FileTypes, ZipFilesAndArchives) {
               FileKind::Drawing);
     EXPECT_EQ(classifyFile(writeFile(dir.filePath(QStringLiteral("notes.txt")), "KVN")),
               FileKind::Other);
+}
+
+TEST(LocalFileNames, EveryByteOfANameComesBack) {
+    const QByteArray names[] = {
+        "/plaene/Grundri\xdf.akt",                      // Latin-1
+        "/pl\xc3\xa4ne/Grundri\xc3\x9f.akt",            // UTF-8
+        "/x/\xf0\x9f\x8f\xa0.akt",                      // outside the basic plane
+        "/x/\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80.akt",  // overlong, surrogate, beyond Unicode
+        "/x/cut\xe2\x82",                               // sequence cut by the end
+    };
+    for (const QByteArray& bytes : names) {
+        const QString name = planora::fileNameFromLocal(bytes);
+        EXPECT_EQ(planora::localFileName(name), bytes.toStdString()) << bytes.toHex().constData();
+        EXPECT_EQ(planora::fileNameFromStored(planora::storableFileName(name)), name);
+    }
+    // Valid UTF-8 reads as Qt reads it, so names stored by earlier versions match.
+    EXPECT_EQ(planora::fileNameFromLocal(names[1]), QString::fromUtf8(names[1]));
+    EXPECT_EQ(planora::storableFileName(QString::fromUtf8(names[1])), QString::fromUtf8(names[1]));
+    EXPECT_EQ(planora::fileNameFromLocal(names[2]), QString::fromUtf8(names[2]));
 }
