@@ -4,13 +4,13 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <new>
 
+#include "output_file.h"
 #include "painter_surface.h"
 #include "svg_surface.h"
 
@@ -170,10 +170,8 @@ std::string outOfMemoryMessage(const std::string& target) {
 std::string exportDrawing(const DrawingModel& model, Renderer& renderer, const std::string& path,
                           const ExportOptions& options) {
     const ExportFormatInfo& format = exportFormatInfo(options.format);
-    // QSaveFile writes into a temporary file beside the target and renames it over the target
-    // only when commit() finds every write and the close successful.
-    QSaveFile file(qs(path));
-    if (!file.open(QIODevice::WriteOnly)) {
+    OutputFile file(path);
+    if (!file.begin()) {
         return cannotWrite(path);
     }
     std::string problem;
@@ -183,7 +181,7 @@ std::string exportDrawing(const DrawingModel& model, Renderer& renderer, const s
         problem = outOfMemoryMessage(path);
     }
     if (!problem.empty()) {
-        file.cancelWriting();
+        file.discard();
         return problem;
     }
     return file.commit() ? std::string() : cannotWrite(path);
