@@ -139,7 +139,6 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
     if (!hasFiniteFields(e)) {
         return;
     }
-    const double* g = e.g;
     const double s = v.scale;
     auto segment = [&](double x1, double y1, double x2, double y2) {
         DeviceLine line;
@@ -149,16 +148,19 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
     };
 
     switch (e.kind) {
-        case ElementKind::Line:
-            segment(g[0], g[1], g[2], g[3]);
+        case ElementKind::Line: {
+            const LineGeometry l = lineGeometry(e);
+            segment(l.x1, l.y1, l.x2, l.y2);
             return;
+        }
 
         case ElementKind::Rectangle: {
-            const double c = std::cos(radians(g[4]));
-            const double sn = std::sin(radians(g[4]));
-            const double hw = g[2] / 2.0, hh = g[3] / 2.0;
-            const double ax = g[0] - hw * c, ay = g[1] - hw * sn;
-            const double bx = g[0] + hw * c, by = g[1] + hw * sn;
+            const RectangleGeometry rect = rectangleGeometry(e);
+            const double c = std::cos(radians(rect.angle));
+            const double sn = std::sin(radians(rect.angle));
+            const double hw = rect.width / 2.0, hh = rect.height / 2.0;
+            const double ax = rect.centreX - hw * c, ay = rect.centreY - hw * sn;
+            const double bx = rect.centreX + hw * c, by = rect.centreY + hw * sn;
             const double nx = -sn * hh, ny = c * hh;
             const double k[4][2] = {
                 {ax + nx, ay + ny}, {bx + nx, by + ny}, {bx - nx, by - ny}, {ax - nx, ay - ny}};
@@ -170,23 +172,24 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
         }
 
         case ElementKind::RegularPolygon: {
-            const double corners = std::trunc(g[4]);
+            const RegularPolygonGeometry rp = regularPolygonGeometry(e);
+            const double corners = std::trunc(rp.cornerCount);
             if (!(corners >= 1.0) || corners > kMaxCorners) {
                 return;
             }
             const int n = static_cast<int>(corners);
             const double step = 360.0 / n;
-            double a = g[3];
-            const double x0 = g[0] + g[2] * std::cos(radians(a));
-            const double y0 = g[1] + g[2] * std::sin(radians(a));
+            double a = rp.firstCornerAngle;
+            const double x0 = rp.centreX + rp.radius * std::cos(radians(a));
+            const double y0 = rp.centreY + rp.radius * std::sin(radians(a));
             double px = x0, py = y0;
             for (int i = 1; i < n; ++i) {
                 a += step;
                 if (a > 360.0) {
                     a -= 360.0;
                 }
-                const double qx = g[0] + g[2] * std::cos(radians(a));
-                const double qy = g[1] + g[2] * std::sin(radians(a));
+                const double qx = rp.centreX + rp.radius * std::cos(radians(a));
+                const double qy = rp.centreY + rp.radius * std::sin(radians(a));
                 segment(px, py, qx, qy);
                 px = qx;
                 py = qy;
@@ -197,8 +200,10 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
 
         case ElementKind::Circle:
         case ElementKind::Arc: {
-            const DeviceXY c = mapExact(v, g[0], g[1]);
-            const double rr = g[2] * s;
+            // A circle's fields are the first three of an arc's.
+            const ArcGeometry arc = arcGeometry(e);
+            const DeviceXY c = mapExact(v, arc.centreX, arc.centreY);
+            const double rr = arc.radius * s;
             if (!withinLimit(c) || !(std::abs(rr) <= kDeviceLimit)) {
                 return;
             }
@@ -209,16 +214,16 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
                 surface.drawEllipse(cx - r, cy - r, cx + r, cy + r);
                 return;
             }
-            const double a1 = radians(g[3]);
-            const double a2 = radians(g[4]);
-            const int xs = truncToPixel(cx + std::cos(a1) * g[2] * s);
-            const int ys = truncToPixel(cy - std::sin(a1) * g[2] * s);
-            const int xe = truncToPixel(cx + std::cos(a2) * g[2] * s);
-            const int ye = truncToPixel(cy - std::sin(a2) * g[2] * s);
+            const double a1 = radians(arc.startAngle);
+            const double a2 = radians(arc.endAngle);
+            const int xs = truncToPixel(cx + std::cos(a1) * arc.radius * s);
+            const int ys = truncToPixel(cy - std::sin(a1) * arc.radius * s);
+            const int xe = truncToPixel(cx + std::cos(a2) * arc.radius * s);
+            const int ye = truncToPixel(cy - std::sin(a2) * arc.radius * s);
             if (xs == xe && ys == ye) {
                 // Both ends on one pixel: a tiny arc draws nothing, a large one (half a turn or
                 // more) is the whole ellipse at this zoom.
-                if (arcSpan(g[3], g[4]) >= 180.0) {
+                if (arcSpan(arc.startAngle, arc.endAngle) >= 180.0) {
                     surface.drawEllipse(cx - r, cy - r, cx + r, cy + r);
                 }
                 return;
@@ -228,17 +233,18 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
         }
 
         case ElementKind::Text: {
-            const int height = truncToPixel(-s * g[3]);
+            const TextGeometry t = textGeometry(e);
+            const int height = truncToPixel(-s * t.fontHeight);
             if (height == 0 || std::abs(static_cast<long>(height)) > kMaxTextPixels) {
                 return;
             }
-            const DeviceXY anchor = mapExact(v, g[0], g[1]);
+            const DeviceXY anchor = mapExact(v, t.anchorX, t.anchorY);
             if (!withinLimit(anchor)) {
                 return;
             }
             const std::string utf8 = toUtf8FromCp1252(store.text(e));
             surface.drawText(truncToPixel(anchor.x), truncToPixel(anchor.y), utf8, std::abs(height),
-                             truncToPixel(g[2] * 10.0));
+                             truncToPixel(t.angle * 10.0));
             return;
         }
 

@@ -18,13 +18,15 @@
 namespace {
 
 void ensureApplication() {
-    static std::unique_ptr<QGuiApplication> app;
     if (QCoreApplication::instance() == nullptr) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "planora_render_fuzzer";
         static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        // Kept for the whole run and deliberately never destroyed: a fuzz target has no end of
+        // its own, and destroying the application at exit, after Qt's own statics, crashes.
+        static QGuiApplication* const app = std::make_unique<QGuiApplication>(argc, argv).release();
+        (void)app;
     }
 }
 
