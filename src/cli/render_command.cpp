@@ -86,6 +86,19 @@ std::optional<std::uint32_t> parseColour(std::string s) {
     return r | (g << 8) | (b << 16);
 }
 
+// The export formats by name ("png, svg oder pdf") or extension (".png, .svg oder .pdf").
+std::string formatList(bool extensions) {
+    std::string list;
+    const auto formats = exportFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0) {
+            list += i + 1 == formats.size() ? " oder " : ", ";
+        }
+        list += extensions ? formats[i].extension : formats[i].name;
+    }
+    return list;
+}
+
 // Parses the arguments; on a usage error returns the message.
 std::optional<std::string> parse(const std::vector<std::string>& args, Options& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -120,7 +133,7 @@ std::optional<std::string> parse(const std::vector<std::string>& args, Options& 
             o.layersOff.push_back(*layer);
         } else if (a == "--format") {
             if (!value(v) || !(o.folderFormat = exportFormatByName(v))) {
-                return "Ungültiges Format bei --format (png, svg oder pdf).";
+                return "Ungültiges Format bei --format (" + formatList(false) + ").";
             }
         } else if (a.size() > 1 && a[0] == '-') {
             return "Unbekannte Option: " + a;
@@ -238,8 +251,8 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (!toFolder) {
         singleFormat = exportFormatForPath(o.output);
         if (!singleFormat) {
-            err << "Unbekanntes Ausgabeformat (erlaubt: .png, .svg, .pdf): "
-                << printableFileName(o.output) << "\n"
+            err << "Unbekanntes Ausgabeformat (erlaubt: " << formatList(true)
+                << "): " << printableFileName(o.output) << "\n"
                 << kUsage;
             return 2;
         }
