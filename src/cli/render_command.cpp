@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "drawing_export.h"
 #include "drawing_file.h"
@@ -203,6 +204,22 @@ std::optional<std::string> checkTargets(const std::vector<std::string>& inputs,
                    printableFileName(targets[i]) + ": " + printableFileName(inputs[it->second]) +
                    " und " + printableFileName(inputs[i]) + ". Es wurde nichts geschrieben.";
         }
+    }
+    // Different names for one existing file (links) clash as well.
+    std::vector<std::pair<FileIdentity, std::size_t>> targetIds;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const auto id = identityOf(targets[i]);
+        if (!id) {
+            continue;
+        }
+        for (const auto& [other, j] : targetIds) {
+            if (other.device == id->device && other.inode == id->inode) {
+                return "Zwei Zeichnungen ergäben dieselbe Ausgabedatei " +
+                       printableFileName(targets[i]) + ": " + printableFileName(inputs[j]) +
+                       " und " + printableFileName(inputs[i]) + ". Es wurde nichts geschrieben.";
+            }
+        }
+        targetIds.emplace_back(*id, i);
     }
     std::vector<FileIdentity> inputIds;
     for (const std::string& input : inputs) {
