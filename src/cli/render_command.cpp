@@ -1,18 +1,23 @@
 #include "render_command.h"
 
+#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "drawing_export.h"
 #include "drawing_file.h"
 #include "drawing_model.h"
 #include "drawing_report.h"
+#include "open_drawing.h"
 #include "renderer.h"
+#include "text_encoding.h"
 
 namespace planora {
 
@@ -82,6 +87,19 @@ std::optional<std::uint32_t> parseColour(std::string s) {
     return r | (g << 8) | (b << 16);
 }
 
+// The export formats by name ("png, svg oder pdf") or extension (".png, .svg oder .pdf").
+std::string formatList(bool extensions) {
+    std::string list;
+    const auto formats = exportFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0) {
+            list += i + 1 == formats.size() ? " oder " : ", ";
+        }
+        list += extensions ? formats[i].extension : formats[i].name;
+    }
+    return list;
+}
+
 // Parses the arguments; on a usage error returns the message.
 std::optional<std::string> parse(const std::vector<std::string>& args, Options& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -115,8 +133,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, Options& 
             }
             o.layersOff.push_back(*layer);
         } else if (a == "--format") {
-            if (!value(v) || !(o.folderFormat = exportFormatForPath("." + v))) {
-                return "Ungültiges Format bei --format (png, svg oder pdf).";
+            if (!value(v) || !(o.folderFormat = exportFormatByName(v))) {
+                return "Ungültiges Format bei --format (" + formatList(false) + ").";
             }
         } else if (a.size() > 1 && a[0] == '-') {
             return "Unbekannte Option: " + a;
@@ -152,6 +170,85 @@ std::unique_ptr<QGuiApplication> ensureGuiApplication() {
 }  // namespace
 }  // namespace planora
 
+namespace planora {
+namespace {
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+};
+
+// The device and inode of the file a path names (symbolic links followed); none when it does not
+// exist.
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{st.st_dev, st.st_ino};
+}
+
+// Checks the outputs of the whole batch before anything is written: every drawing needs an
+// output of its own, no output may be one of the inputs (not even under another name), and an
+// existing output must be a regular file (a device or a pipe is never replaced). Returns the
+// problem, or nothing.
+std::optional<std::string> checkTargets(const std::vector<std::string>& inputs,
+                                        const std::vector<std::string>& targets) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::size_t> seen;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const std::string key = fs::path(targets[i]).lexically_normal().string();
+        const auto [it, fresh] = seen.emplace(key, i);
+        if (!fresh) {
+            return "Zwei Zeichnungen ergäben dieselbe Ausgabedatei " +
+                   printableFileName(targets[i]) + ": " + printableFileName(inputs[it->second]) +
+                   " und " + printableFileName(inputs[i]) + ". Es wurde nichts geschrieben.";
+        }
+    }
+    // Different names for one existing file (links) clash as well.
+    std::vector<std::pair<FileIdentity, std::size_t>> targetIds;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const auto id = identityOf(targets[i]);
+        if (!id) {
+            continue;
+        }
+        for (const auto& [other, j] : targetIds) {
+            if (other.device == id->device && other.inode == id->inode) {
+                return "Zwei Zeichnungen ergäben dieselbe Ausgabedatei " +
+                       printableFileName(targets[i]) + ": " + printableFileName(inputs[j]) +
+                       " und " + printableFileName(inputs[i]) + ". Es wurde nichts geschrieben.";
+            }
+        }
+        targetIds.emplace_back(*id, i);
+    }
+    std::vector<FileIdentity> inputIds;
+    for (const std::string& input : inputs) {
+        if (const auto id = identityOf(input)) {
+            inputIds.push_back(*id);
+        }
+    }
+    for (const std::string& target : targets) {
+        struct stat st {};
+        if (::stat(target.c_str(), &st) != 0) {
+            continue;  // a new file
+        }
+        for (const FileIdentity& id : inputIds) {
+            if (id.device == st.st_dev && id.inode == st.st_ino) {
+                return "Ausgabedatei ist zugleich eine Eingabedatei: " + printableFileName(target) +
+                       ". Es wurde nichts geschrieben.";
+            }
+        }
+        if (!S_ISREG(st.st_mode)) {
+            return "Ausgabedatei ist keine reguläre Datei: " + printableFileName(target) +
+                   ". Es wurde nichts geschrieben.";
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+}  // namespace planora
+
 int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     using namespace planora;
     namespace fs = std::filesystem;
@@ -168,18 +265,30 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     std::error_code ec;
     const bool toFolder = o.inputs.size() > 1 || fs::is_directory(o.output, ec);
     std::optional<ExportFormat> singleFormat;
-    if (toFolder) {
-        if (!fs::is_directory(o.output, ec) && !fs::create_directories(o.output, ec)) {
-            err << "Ausgabeordner kann nicht angelegt werden: " << o.output << "\n";
-            return 1;
-        }
-    } else {
+    if (!toFolder) {
         singleFormat = exportFormatForPath(o.output);
         if (!singleFormat) {
-            err << "Unbekanntes Ausgabeformat (erlaubt: .png, .svg, .pdf): " << o.output << "\n"
+            err << "Unbekanntes Ausgabeformat (erlaubt: " << formatList(true)
+                << "): " << printableFileName(o.output) << "\n"
                 << kUsage;
             return 2;
         }
+    }
+    const ExportFormat format =
+        toFolder ? o.folderFormat.value_or(ExportFormat::Png) : *singleFormat;
+    std::vector<std::string> targets;
+    for (const std::string& input : o.inputs) {
+        targets.push_back(toFolder ? (fs::path(o.output) / fs::path(input).stem()).string() +
+                                         std::string(exportFormatInfo(format).extension)
+                                   : o.output);
+    }
+    if (const auto problem = checkTargets(o.inputs, targets)) {
+        err << *problem << "\n";
+        return 1;
+    }
+    if (toFolder && !fs::is_directory(o.output, ec) && !fs::create_directories(o.output, ec)) {
+        err << "Ausgabeordner kann nicht angelegt werden: " << printableFileName(o.output) << "\n";
+        return 1;
     }
 
     const auto app = ensureGuiApplication();
@@ -189,19 +298,21 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     renderer.setBackgroundColour(o.background.value_or(o.black ? 0x00FFFFFFu : 0u));
 
     int status = 0;
-    for (const std::string& input : o.inputs) {
-        DrawingModel model;
-        if (loadDrawing(model, input) == 0) {
+    for (std::size_t k = 0; k < o.inputs.size(); ++k) {
+        const std::string& input = o.inputs[k];
+        const std::string& target = targets[k];
+        OpenResult opened = openDrawing(input);
+        if (!opened.ok()) {
             err << "Einlesefehler: "
-                << (model.lastLoadError.empty() ? loadFailureReason(input) : model.lastLoadError)
-                << " (" << input << ")\n";
+                << (opened.error.empty() ? loadFailureReason(input) : opened.error) << " ("
+                << printableFileName(input) << ")\n";
             status = 1;
             continue;
         }
-        if (!model.loadWarning().empty()) {
-            err << "Warnung: " << model.loadWarning() << " (" << input << ")\n";
+        if (!opened.warning.empty()) {
+            err << "Warnung: " << opened.warning << " (" << printableFileName(input) << ")\n";
         }
-        applyLayerFlags(model);
+        DrawingModel& model = *opened.model;
         for (int layer : o.layersOff) {
             model.setLayerVisible(layer, false);
         }
@@ -209,24 +320,16 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
         ExportOptions options;
         options.width = o.width;
         options.height = o.height;
-        std::string target = o.output;
-        if (toFolder) {
-            options.format = o.folderFormat.value_or(ExportFormat::Png);
-            const char* ext = options.format == ExportFormat::Svg   ? ".svg"
-                              : options.format == ExportFormat::Pdf ? ".pdf"
-                                                                    : ".png";
-            target = (fs::path(o.output) / fs::path(input).stem()).string() + ext;
-        } else {
-            options.format = *singleFormat;
-        }
+        options.format = format;
         renderer.invalidateElementCache();
         const std::string problem = exportDrawing(model, renderer, target, options);
+        renderer.invalidateElementCache();
         if (!problem.empty()) {
-            err << problem << " (" << input << ")\n";
+            err << problem << " (" << printableFileName(input) << ")\n";
             status = 1;
             continue;
         }
-        out << input << " -> " << target << "\n";
+        out << printableFileName(input) << " -> " << printableFileName(target) << "\n";
     }
     return status;
 }

@@ -50,6 +50,12 @@ class DrawingSurface {
     // `escapement` tenths of a degree. Drawn in the pen colour, never clipped to a box.
     virtual void drawText(int x, int y, std::string_view utf8, int pixelHeight, int escapement) = 0;
 
+    // Whether the surface writes small figures straight into raster pixels, where a call per
+    // figure costs little. When begin returns true the renderer draws element by element in
+    // array order until end; otherwise it hands runs of figures with one pen over together.
+    virtual bool beginDirectPixels() { return false; }
+    virtual void endDirectPixels() {}
+
     // The area inside the closed figure through the points (even-odd rule) in `colour`, with no
     // outline.
     virtual void fillPolygon(std::span<const DevicePoint> points, std::uint32_t colour) = 0;

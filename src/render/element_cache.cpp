@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
+
+#include "element_geometry.h"
 
 namespace planora {
 
@@ -56,10 +59,6 @@ ElementBox boxOf(double xmin, double ymin, double xmax, double ymax) {
     return ElementBox{floatBelow(xmin), floatBelow(ymin), floatAbove(xmax), floatAbove(ymax)};
 }
 
-ElementBox aroundPoint(double x, double y, double r) {
-    return boxOf(x - r, y - r, x + r, y + r);
-}
-
 bool isInfinite(const ElementBox& b) {
     return std::isinf(b.xmin) || std::isinf(b.ymin) || std::isinf(b.xmax) || std::isinf(b.ymax);
 }
@@ -72,40 +71,11 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
 }  // namespace
 
 ElementBox elementBox(const ElementStore& store, const Element& e) {
-    const double* g = e.g;
-    switch (e.kind) {
-        case ElementKind::Line:
-            return boxOf(std::min(g[0], g[2]), std::min(g[1], g[3]), std::max(g[0], g[2]),
-                         std::max(g[1], g[3]));
-        case ElementKind::Circle:
-        case ElementKind::Arc:
-        case ElementKind::RegularPolygon:
-            return aroundPoint(g[0], g[1], std::abs(g[2]));
-        case ElementKind::Rectangle:
-            // Each corner is at most half the width plus half the height from the centre.
-            return aroundPoint(g[0], g[1], 0.5 * (std::abs(g[2]) + std::abs(g[3])));
-        case ElementKind::Text: {
-            // Any rotation, any glyph: two font heights per character plus two for the line
-            // height cover what a text line can reach from its anchor.
-            const double n = static_cast<double>(store.text(e).size());
-            return aroundPoint(g[0], g[1], (2.0 * n + 2.0) * std::abs(g[3]));
-        }
-        case ElementKind::Polygon: {
-            const PolygonPoints& p = store.polygon(e);
-            if (p.x.empty()) {
-                return ElementBox{kInf, kInf, -kInf, -kInf};  // meets nothing
-            }
-            double xmin = p.x[0], xmax = p.x[0], ymin = p.y[0], ymax = p.y[0];
-            for (std::size_t i = 1; i < p.x.size() && i < p.y.size(); ++i) {
-                xmin = std::min(xmin, p.x[i]);
-                xmax = std::max(xmax, p.x[i]);
-                ymin = std::min(ymin, p.y[i]);
-                ymax = std::max(ymax, p.y[i]);
-            }
-            return boxOf(xmin, ymin, xmax, ymax);
-        }
+    const std::optional<GeometryBox> b = cullingBox(store, e);
+    if (!b) {
+        return ElementBox{kInf, kInf, -kInf, -kInf};  // meets nothing: draws nothing
     }
-    return ElementBox{kInf, kInf, -kInf, -kInf};  // unknown kinds draw nothing
+    return boxOf(b->xmin, b->ymin, b->xmax, b->ymax);
 }
 
 std::uint64_t ElementCache::fingerprint(const ElementStore& store) {

@@ -12,8 +12,10 @@
 
 namespace planora {
 
-// A box in drawing units that holds everything an element can put on a surface. Non-finite
-// geometry gives an infinite box, so such an element is never left out.
+// A box in drawing units that holds everything an element can put on a surface (the culling box
+// of element_geometry.h, rounded outwards to floats). An element that draws nothing has an
+// inverted box that meets nothing; one whose sizes overflow has an infinite box and is never left
+// out.
 struct ElementBox {
     float xmin;
     float ymin;

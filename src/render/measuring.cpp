@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 
+#include "element_geometry.h"
 #include "text_encoding.h"
 
 namespace planora {
@@ -47,14 +48,17 @@ bool SnapList::build(const ClientRect& rect, const ViewTransform& view, const El
                 continue;
             }
             if (mode_ == SnapMode::Geometry) {
-                if (e.kind == ElementKind::Line) {
-                    add(i, SnapCandidate::StartPoint, e.g[0], e.g[1], {});
-                    add(i, SnapCandidate::EndPoint, e.g[2], e.g[3], {});
-                } else if (e.kind == ElementKind::Circle || e.kind == ElementKind::Arc) {
-                    add(i, SnapCandidate::ReferencePoint, e.g[0], e.g[1], {});
+                const SnapPoints points = geometrySnapPoints(e);
+                for (int k = 0; k < points.count; ++k) {
+                    const SnapPoint& p = points.points[static_cast<std::size_t>(k)];
+                    add(i, static_cast<int>(p.kind), p.at.x, p.at.y, {});
                 }
-            } else if (mode_ == SnapMode::Texts && e.kind == ElementKind::Text) {
-                add(i, SnapCandidate::ReferencePoint, e.g[0], e.g[1], std::string(store.text(e)));
+            } else if (mode_ == SnapMode::Texts) {
+                const SnapPoints points = textSnapPoints(e);
+                if (points.count > 0) {
+                    add(i, SnapCandidate::ReferencePoint, points.points[0].at.x,
+                        points.points[0].at.y, std::string(store.text(e)));
+                }
             }
         }
     } catch (const std::bad_alloc&) {

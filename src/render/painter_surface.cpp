@@ -7,6 +7,7 @@
 #include <QTransform>
 #include <QVector>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace planora {
@@ -192,7 +193,9 @@ void PainterSurface::drawText(int x, int y, std::string_view utf8, int pixelHeig
         }
     }
     applyPen();
-    const int height = std::abs(pixelHeight);
+    // Through long: the absolute value of INT_MIN does not fit an int.
+    const int height = static_cast<int>(
+        std::min(std::abs(static_cast<long long>(pixelHeight)), static_cast<long long>(INT_MAX)));
     if (height != selectedFontHeight_) {
         painter_.setFont(fontForHeight(height));
         selectedFontHeight_ = height;
@@ -205,7 +208,7 @@ void PainterSurface::drawText(int x, int y, std::string_view utf8, int pixelHeig
     const QTransform base = painter_.worldTransform();
     QTransform t = base;
     t.translate(x, y);
-    t.rotate(-escapement / 10.0);
+    t.rotate(-(escapement / 10.0));  // negating the int would overflow for INT_MIN
     painter_.setWorldTransform(t);
     painter_.drawText(QPoint(0, ascent), text);
     painter_.setWorldTransform(base);

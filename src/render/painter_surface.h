@@ -32,6 +32,9 @@ class PainterSurface final : public DrawingSurface {
     // Off at the start.
     bool setDirectPixels(bool on);
 
+    bool beginDirectPixels() override { return setDirectPixels(true); }
+    void endDirectPixels() override { setDirectPixels(false); }
+
     int width() const override { return width_; }
     int height() const override { return height_; }
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "element_cache.h"
-#include "painter_surface.h"
+#include "element_geometry.h"
 #include "text_encoding.h"
 
 namespace planora {
@@ -89,6 +89,20 @@ bool mapSegment(const ViewTransform& v, double x1, double y1, double x2, double 
     return true;
 }
 
+// The counter-clockwise angle from `start` to `end` in degrees, in (0, 360]; 0 only when both
+// are equal. A whole number of turns between them is a full turn.
+double arcSpan(double start, double end) {
+    const double d = end - start;
+    if (d == 0.0) {
+        return 0.0;
+    }
+    double m = std::fmod(d, 360.0);
+    if (m < 0.0) {
+        m += 360.0;
+    }
+    return m == 0.0 ? 360.0 : m;
+}
+
 // Receives the segments of an element: either straight to the surface as move/line pairs, or
 // into a batch of lines with one pen.
 class SegmentSink {
@@ -120,7 +134,11 @@ class SegmentSink {
 // Draws one visible element whose pen is already on the surface.
 void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform& v,
                  const ElementStore& store, const Element& e, std::vector<DevicePoint>& points) {
-    const double* g = e.g;
+    // A broken record (NaN or infinity in a field the kind uses) draws nothing; the rest of the
+    // drawing is unaffected.
+    if (!hasFiniteFields(e)) {
+        return;
+    }
     const double s = v.scale;
     auto segment = [&](double x1, double y1, double x2, double y2) {
         DeviceLine line;
@@ -130,16 +148,19 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
     };
 
     switch (e.kind) {
-        case ElementKind::Line:
-            segment(g[0], g[1], g[2], g[3]);
+        case ElementKind::Line: {
+            const LineGeometry l = lineGeometry(e);
+            segment(l.x1, l.y1, l.x2, l.y2);
             return;
+        }
 
         case ElementKind::Rectangle: {
-            const double c = std::cos(radians(g[4]));
-            const double sn = std::sin(radians(g[4]));
-            const double hw = g[2] / 2.0, hh = g[3] / 2.0;
-            const double ax = g[0] - hw * c, ay = g[1] - hw * sn;
-            const double bx = g[0] + hw * c, by = g[1] + hw * sn;
+            const RectangleGeometry rect = rectangleGeometry(e);
+            const double c = std::cos(radians(rect.angle));
+            const double sn = std::sin(radians(rect.angle));
+            const double hw = rect.width / 2.0, hh = rect.height / 2.0;
+            const double ax = rect.centreX - hw * c, ay = rect.centreY - hw * sn;
+            const double bx = rect.centreX + hw * c, by = rect.centreY + hw * sn;
             const double nx = -sn * hh, ny = c * hh;
             const double k[4][2] = {
                 {ax + nx, ay + ny}, {bx + nx, by + ny}, {bx - nx, by - ny}, {ax - nx, ay - ny}};
@@ -151,23 +172,24 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
         }
 
         case ElementKind::RegularPolygon: {
-            const double corners = std::trunc(g[4]);
+            const RegularPolygonGeometry rp = regularPolygonGeometry(e);
+            const double corners = std::trunc(rp.cornerCount);
             if (!(corners >= 1.0) || corners > kMaxCorners) {
                 return;
             }
             const int n = static_cast<int>(corners);
             const double step = 360.0 / n;
-            double a = g[3];
-            const double x0 = g[0] + g[2] * std::cos(radians(a));
-            const double y0 = g[1] + g[2] * std::sin(radians(a));
+            double a = rp.firstCornerAngle;
+            const double x0 = rp.centreX + rp.radius * std::cos(radians(a));
+            const double y0 = rp.centreY + rp.radius * std::sin(radians(a));
             double px = x0, py = y0;
             for (int i = 1; i < n; ++i) {
                 a += step;
                 if (a > 360.0) {
                     a -= 360.0;
                 }
-                const double qx = g[0] + g[2] * std::cos(radians(a));
-                const double qy = g[1] + g[2] * std::sin(radians(a));
+                const double qx = rp.centreX + rp.radius * std::cos(radians(a));
+                const double qy = rp.centreY + rp.radius * std::sin(radians(a));
                 segment(px, py, qx, qy);
                 px = qx;
                 py = qy;
@@ -178,8 +200,10 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
 
         case ElementKind::Circle:
         case ElementKind::Arc: {
-            const DeviceXY c = mapExact(v, g[0], g[1]);
-            const double rr = g[2] * s;
+            // A circle's fields are the first three of an arc's.
+            const ArcGeometry arc = arcGeometry(e);
+            const DeviceXY c = mapExact(v, arc.centreX, arc.centreY);
+            const double rr = arc.radius * s;
             if (!withinLimit(c) || !(std::abs(rr) <= kDeviceLimit)) {
                 return;
             }
@@ -190,13 +214,18 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
                 surface.drawEllipse(cx - r, cy - r, cx + r, cy + r);
                 return;
             }
-            const double a1 = radians(g[3]);
-            const double a2 = radians(g[4]);
-            const int xs = truncToPixel(cx + std::cos(a1) * g[2] * s);
-            const int ys = truncToPixel(cy - std::sin(a1) * g[2] * s);
-            const int xe = truncToPixel(cx + std::cos(a2) * g[2] * s);
-            const int ye = truncToPixel(cy - std::sin(a2) * g[2] * s);
+            const double a1 = radians(arc.startAngle);
+            const double a2 = radians(arc.endAngle);
+            const int xs = truncToPixel(cx + std::cos(a1) * arc.radius * s);
+            const int ys = truncToPixel(cy - std::sin(a1) * arc.radius * s);
+            const int xe = truncToPixel(cx + std::cos(a2) * arc.radius * s);
+            const int ye = truncToPixel(cy - std::sin(a2) * arc.radius * s);
             if (xs == xe && ys == ye) {
+                // Both ends on one pixel: a tiny arc draws nothing, a large one (half a turn or
+                // more) is the whole ellipse at this zoom.
+                if (arcSpan(arc.startAngle, arc.endAngle) >= 180.0) {
+                    surface.drawEllipse(cx - r, cy - r, cx + r, cy + r);
+                }
                 return;
             }
             surface.drawArc(cx - r, cy - r, cx + r, cy + r, xs, ys, xe, ye);
@@ -204,17 +233,18 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
         }
 
         case ElementKind::Text: {
-            const int height = truncToPixel(-s * g[3]);
+            const TextGeometry t = textGeometry(e);
+            const int height = truncToPixel(-s * t.fontHeight);
             if (height == 0 || std::abs(static_cast<long>(height)) > kMaxTextPixels) {
                 return;
             }
-            const DeviceXY anchor = mapExact(v, g[0], g[1]);
+            const DeviceXY anchor = mapExact(v, t.anchorX, t.anchorY);
             if (!withinLimit(anchor)) {
                 return;
             }
             const std::string utf8 = toUtf8FromCp1252(store.text(e));
             surface.drawText(truncToPixel(anchor.x), truncToPixel(anchor.y), utf8, std::abs(height),
-                             truncToPixel(g[2] * 10.0));
+                             truncToPixel(t.angle * 10.0));
             return;
         }
 
@@ -226,6 +256,9 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
             }
             points.resize(n);
             for (std::size_t i = 0; i < n; ++i) {
+                if (!std::isfinite(p.x[i]) || !std::isfinite(p.y[i])) {
+                    return;  // a broken point: the polygon draws nothing
+                }
                 DeviceXY d = mapExact(v, p.x[i], p.y[i]);
                 d.x = std::clamp(d.x, -kDeviceLimit, kDeviceLimit);
                 d.y = std::clamp(d.y, -kDeviceLimit, kDeviceLimit);
@@ -317,7 +350,11 @@ bool Renderer::setDrawingShown(bool shown) {
 }
 
 std::uint32_t Renderer::penColour(std::int32_t penNumber) const {
-    if (blackOutput_) {
+    return colourFor(penNumber, blackOutput_);
+}
+
+std::uint32_t Renderer::colourFor(std::int32_t penNumber, bool black) const {
+    if (black) {
         return 0x000000;
     }
     // Pen numbers outside the table use colour number 0.
@@ -350,56 +387,78 @@ int Renderer::render(DrawingSurface& surface, const ElementStore& store,
             surface.fillPolygon(area, *request.background & 0x00FFFFFF);
         }
     }
-    const bool previousBlack = blackOutput_;
-    blackOutput_ = request.blackOutput;
-    renderElements(surface, request.view, store, request.path);
-    blackOutput_ = previousBlack;
+    draw(surface, request.view, store, request.path, request.blackOutput);
     return -1;
 }
 
 int Renderer::renderElements(DrawingSurface& surface, const ViewTransform& view,
                              const ElementStore& store, Path path) {
-    if (path == Path::ElementByElement) {
-        renderOneByOne(surface, view, store);
-    } else {
-        renderFast(surface, view, store);
-    }
+    draw(surface, view, store, path, blackOutput_);
     return -1;
 }
 
+void Renderer::draw(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                    Path path, bool black) {
+    if (path == Path::ElementByElement) {
+        renderOneByOne(surface, view, store, black);
+    } else {
+        renderFast(surface, view, store, black);
+    }
+}
+
 void Renderer::renderOneByOne(DrawingSurface& surface, const ViewTransform& view,
-                              const ElementStore& store) {
+                              const ElementStore& store, bool black) {
     SegmentSink sink(surface, false);
     std::vector<DevicePoint> points;
     for (const Element& e : store.elements()) {
         if (e.layerField < 1) {
             continue;
         }
-        surface.setPen(penColour(e.penField), dashStyleForCode(e.lineStyle));
+        surface.setPen(colourFor(e.penField, black), dashStyleForCode(e.lineStyle));
         drawElement(surface, sink, view, store, e, points);
     }
 }
 
 void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
-                          const ElementStore& store) {
+                          const ElementStore& store, bool black) {
     const std::size_t n = store.elementCount();
     const int width = surface.width();
     const int height = surface.height();
     if (n == 0 || !(view.scale > 0.0) || !std::isfinite(view.scale) || width <= 0 || height <= 0 ||
         n > 0xFFFFFFFFu) {
-        renderOneByOne(surface, view, store);
+        renderOneByOne(surface, view, store, black);
         return;
     }
     if (!cache_->matches(store)) {
         cache_->build(store);
     }
+    const bool everything = collectCandidates(view, width, height, n);
 
-    // 1. The elements near the surface: the area widened by a margin, in drawing units.
+    // On a raster image the surface writes small figures straight into the pixels, which costs
+    // far less than a call per figure elsewhere; then the elements are simply drawn in array
+    // order, and only the culling above is gained on top.
+    if (surface.beginDirectPixels()) {
+        drawInArrayOrder(surface, view, store, everything, black);
+        surface.endDirectPixels();
+        return;
+    }
+    if (everything) {
+        candidates_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            candidates_[i] = static_cast<std::uint32_t>(i);
+        }
+    }
+    const GroupCounts groups = assignDrawingLevels(view, width, height, store, black);
+    sortByLevelAndPen(groups);
+    drawSortedRuns(surface, view, store, black);
+}
+
+bool Renderer::collectCandidates(const ViewTransform& view, int width, int height, std::size_t n) {
+    // The elements near the surface: the area widened by a margin, in drawing units.
     const WorldPoint lowerLeft = deviceToWorld(view, -kCullMargin, height + kCullMargin);
     const WorldPoint upperRight = deviceToWorld(view, width + kCullMargin, -kCullMargin);
     const WorldBox visible{lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y};
     const std::vector<ElementBox>& boxes = cache_->boxes();
-    const Element* elements = store.elementArray();
     candidates_.clear();
     const bool everything = cache_->allInside(visible);
     if (!everything && !cache_->query(visible, candidates_)) {
@@ -409,58 +468,68 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
             }
         }
     }
+    return everything;
+}
 
-    // 2. On a raster image the surface writes small figures straight into the pixels, which
-    // costs far less than handing them to QPainter; then the elements are simply drawn in array
-    // order, as the reference does, and only the culling above is gained on top.
-    if (auto* painterSurface = dynamic_cast<PainterSurface*>(&surface);
-        painterSurface != nullptr && painterSurface->setDirectPixels(true)) {
-        SegmentSink sink(surface, false);
-        std::vector<DevicePoint> points;
-        // Every candidate's box meets the visible area, so only the layer is looked at here
-        // (reading the box again would cost a cache miss per element).
-        auto draw = [&](std::size_t i) {
-            const Element& e = elements[i];
-            if (e.layerField < 1) {
-                return;
-            }
-            surface.setPen(penColour(e.penField), dashStyleForCode(e.lineStyle));
-            drawElement(surface, sink, view, store, e, points);
-        };
-        if (everything) {
-            for (std::size_t i = 0; i < n; ++i) {
-                draw(i);
-            }
-        } else {
-            // The candidates lie scattered over the element array; asking for an element a few
-            // steps ahead hides most of the wait for memory.
-            constexpr std::size_t kAhead = 8;
-            const std::size_t count = candidates_.size();
-            for (std::size_t k = 0; k < count; ++k) {
-                if (k + kAhead < count) {
-                    __builtin_prefetch(elements + candidates_[k + kAhead]);
-                }
-                draw(candidates_[k]);
-            }
+void Renderer::drawInArrayOrder(DrawingSurface& surface, const ViewTransform& view,
+                                const ElementStore& store, bool everything, bool black) {
+    const Element* elements = store.elementArray();
+    const std::size_t n = store.elementCount();
+    SegmentSink sink(surface, false);
+    std::vector<DevicePoint> points;
+    // Every candidate's box meets the visible area, so only the layer is looked at here
+    // (reading the box again would cost a cache miss per element).
+    auto draw = [&](std::size_t i) {
+        const Element& e = elements[i];
+        if (e.layerField < 1) {
+            return;
         }
-        painterSurface->setDirectPixels(false);
+        surface.setPen(colourFor(e.penField, black), dashStyleForCode(e.lineStyle));
+        drawElement(surface, sink, view, store, e, points);
+    };
+    if (everything) {
+        for (std::size_t i = 0; i < n; ++i) {
+            draw(i);
+        }
         return;
     }
-    if (everything) {
-        candidates_.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            candidates_[i] = static_cast<std::uint32_t>(i);
+    // The candidates lie scattered over the element array; asking for an element a few steps
+    // ahead hides most of the wait for memory.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t count = candidates_.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k + kAhead < count) {
+            __builtin_prefetch(elements + candidates_[k + kAhead]);
         }
+        draw(candidates_[k]);
     }
+}
 
-    // 3. Elsewhere every element goes through QPainter, whose cost per call dominates, so the
-    // draws are grouped by pen. Drawing order: the pixels are opaque and aliased, so a pixel ends
-    // up in the colour of the last element in array order that touches it. Only elements of
-    // different colours whose areas meet need to keep their order; everything else may be drawn in
-    // runs of one pen. Each element gets a level one above the highest level of an earlier element
-    // of another colour in the same cells of a coarse grid over the surface; drawing by level, and
-    // within a level by colour and dash style, then gives the pixels of the array order.
-    constexpr int kCell = 16;
+namespace {
+
+constexpr int kCell = 16;  // side of a cell of the coarse surface grid, in pixels
+
+// The grid cell of a device coordinate along an axis of `count` cells, clamped to the grid. The
+// clamp comes before the conversion to int, so infinite and far-away values are safe.
+int cellOf(double v, int count) {
+    if (!(v >= 0.0)) {
+        return 0;
+    }
+    const double c = v / kCell;
+    return c < static_cast<double>(count - 1) ? static_cast<int>(c) : count - 1;
+}
+
+}  // namespace
+
+Renderer::GroupCounts Renderer::assignDrawingLevels(const ViewTransform& view, int width,
+                                                    int height, const ElementStore& store,
+                                                    bool black) {
+    // Drawing order: the pixels are opaque and aliased, so a pixel ends up in the colour of the
+    // last element in array order that touches it. Only elements of different colours whose
+    // areas meet need to keep their order; everything else may be drawn in runs of one pen. Each
+    // element gets a level one above the highest level of an earlier element of another colour
+    // in the same cells of a coarse grid over the surface; drawing by level, and within a level
+    // by colour and dash style, then gives the pixels of the array order.
     const int cellsX = (width + kCell - 1) / kCell;
     const int cellsY = (height + kCell - 1) / kCell;
     cells_.assign(static_cast<std::size_t>(cellsX) * cellsY, CellTop{});
@@ -478,6 +547,8 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
         return static_cast<std::uint16_t>(colourOf.size() - 1);
     };
 
+    const Element* elements = store.elementArray();
+    const std::vector<ElementBox>& boxes = cache_->boxes();
     order_.clear();
     std::int32_t maxLevel = 0;
     const double s = view.scale;
@@ -497,19 +568,13 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
                 continue;  // wholly outside the surface
             }
         }
-        auto cellOf = [](double v, int count) {
-            if (!(v >= 0.0)) {
-                return 0;
-            }
-            return std::min(static_cast<int>(v / kCell), count - 1);
-        };
         const int cx0 = std::isnan(fx0) ? 0 : cellOf(fx0, cellsX);
         const int cx1 = std::isnan(fx1) ? cellsX - 1 : cellOf(fx1, cellsX);
         const int cy0 = std::isnan(fy0) ? 0 : cellOf(fy0, cellsY);
         const int cy1 = std::isnan(fy1) ? cellsY - 1 : cellOf(fy1, cellsY);
 
         const std::uint32_t colour =
-            e.kind == ElementKind::Polygon ? kPolygonFill : penColour(e.penField);
+            e.kind == ElementKind::Polygon ? kPolygonFill : colourFor(e.penField, black);
         const std::uint16_t id = colourId(colour);
         std::int32_t level = 0;
         for (int cy = cy0; cy <= cy1; ++cy) {
@@ -537,12 +602,16 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
         }
         maxLevel = std::max(maxLevel, level);
         const auto style = static_cast<std::uint32_t>(dashStyleForCode(e.lineStyle));
-        order_.push_back({i, level, static_cast<std::uint32_t>(id) * 8u + style});
+        order_.push_back({i, level, (static_cast<std::uint32_t>(id) << kDashStyleBits) | style});
     }
+    return GroupCounts{maxLevel, colourOf.size() << kDashStyleBits};
+}
 
-    // Sort by (level, colour, style), keeping the array order within each group.
-    const std::size_t groupsPerLevel = colourOf.size() * 8;
-    const std::size_t keyCount = (static_cast<std::size_t>(maxLevel) + 1) * groupsPerLevel;
+void Renderer::sortByLevelAndPen(const GroupCounts& groups) {
+    // Sort by (level, colour, style), keeping the array order within each group: a counting
+    // sort where the keys are few, else a stable sort.
+    const std::size_t groupsPerLevel = groups.perLevel;
+    const std::size_t keyCount = (static_cast<std::size_t>(groups.maxLevel) + 1) * groupsPerLevel;
     sorted_.resize(order_.size());
     if (keyCount <= 4 * order_.size() + 4096) {
         std::vector<std::uint32_t>& start = bucketStart_;
@@ -557,16 +626,20 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
             sorted_[start[static_cast<std::size_t>(o.level) * groupsPerLevel + o.group]++] =
                 o.index;
         }
-    } else {
-        std::stable_sort(order_.begin(), order_.end(), [](const OrderItem& a, const OrderItem& b) {
-            return a.level != b.level ? a.level < b.level : a.group < b.group;
-        });
-        for (std::size_t k = 0; k < order_.size(); ++k) {
-            sorted_[k] = order_[k].index;
-        }
+        return;
     }
+    std::stable_sort(order_.begin(), order_.end(), [](const OrderItem& a, const OrderItem& b) {
+        return a.level != b.level ? a.level < b.level : a.group < b.group;
+    });
+    for (std::size_t k = 0; k < order_.size(); ++k) {
+        sorted_[k] = order_[k].index;
+    }
+}
 
-    // 4. Draw, handing runs of segments with one pen over together.
+void Renderer::drawSortedRuns(DrawingSurface& surface, const ViewTransform& view,
+                              const ElementStore& store, bool black) {
+    // Runs of segments with one pen are handed over together.
+    const Element* elements = store.elementArray();
     SegmentSink sink(surface, true);
     std::vector<DevicePoint> points;
     bool penSet = false;
@@ -574,7 +647,7 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     DashStyle penStyleNow = DashStyle::Solid;
     for (std::uint32_t i : sorted_) {
         const Element& e = elements[i];
-        const std::uint32_t colour = penColour(e.penField);
+        const std::uint32_t colour = colourFor(e.penField, black);
         const DashStyle style = dashStyleForCode(e.lineStyle);
         const bool samePen = penSet && colour == penColourNow && style == penStyleNow;
         if (!samePen || !isSegmentKind(e.kind)) {

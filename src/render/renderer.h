@@ -66,7 +66,8 @@ class Renderer {
     std::uint32_t penColour(std::int32_t penNumber) const;
 
     // Draws the visible elements of the store as one output asks for them (see RenderRequest).
-    // Nothing of the request is kept: the renderer's own settings are the same afterwards.
+    // The call changes nothing in the renderer: the request's black switch is used for this call
+    // only, and the renderer's own blackOutput() is neither read nor written.
     // Returns -1.
     int render(DrawingSurface& surface, const ElementStore& store, const RenderRequest& request);
 
@@ -81,10 +82,39 @@ class Renderer {
     // loaded. (A changed element array or count is also noticed without it.)
     void invalidateElementCache();
 
+    // The drawing order of the fast path packs the dash style into this many low bits of the
+    // sort key, above them the colour id.
+    static constexpr unsigned kDashStyleBits = 3;
+    static_assert(static_cast<unsigned>(DashStyle::DashDotDot) < (1u << kDashStyleBits),
+                  "every dash style must fit into the sort key's style bits");
+
   private:
+    struct GroupCounts {
+        std::int32_t maxLevel;
+        std::size_t perLevel;  // sort keys per level: colours times dash styles
+    };
+
+    // The colour of a pen, or black when `black` is set.
+    std::uint32_t colourFor(std::int32_t penNumber, bool black) const;
+    void draw(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+              Path path, bool black);
     void renderOneByOne(DrawingSurface& surface, const ViewTransform& view,
-                        const ElementStore& store);
-    void renderFast(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store);
+                        const ElementStore& store, bool black);
+    void renderFast(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                    bool black);
+    // The steps of the fast path. Fills candidates_ with the elements near the surface (in array
+    // order); returns true when every element lies inside it (candidates_ is then left empty).
+    bool collectCandidates(const ViewTransform& view, int width, int height, std::size_t n);
+    // Surfaces that write pixels directly: every candidate in array order.
+    void drawInArrayOrder(DrawingSurface& surface, const ViewTransform& view,
+                          const ElementStore& store, bool everything, bool black);
+    // Other surfaces: gives each candidate a level so that drawing by level and pen keeps the
+    // pixels of the array order (order_), then sorts them (sorted_) and draws them in runs.
+    GroupCounts assignDrawingLevels(const ViewTransform& view, int width, int height,
+                                    const ElementStore& store, bool black);
+    void sortByLevelAndPen(const GroupCounts& groups);
+    void drawSortedRuns(DrawingSurface& surface, const ViewTransform& view,
+                        const ElementStore& store, bool black);
 
     std::array<std::int32_t, kPenCount> penTable_;
     std::vector<std::uint32_t> palette_;

@@ -4,51 +4,17 @@
 #include <cmath>
 #include <limits>
 
+#include "element_geometry.h"
+
 namespace planora {
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-double radians(double degrees) {
-    return degrees * kPi / 180.0;
-}
 
 void widen(WorldBox& box, double x, double y) {
     box.xmin = std::min(box.xmin, x);
     box.ymin = std::min(box.ymin, y);
     box.xmax = std::max(box.xmax, x);
     box.ymax = std::max(box.ymax, y);
-}
-
-// The box an element contributes to the extents; none for polygon areas and unknown kinds.
-std::optional<WorldBox> elementExtents(const ElementStore& store, const Element& e) {
-    const double* g = e.g;
-    switch (e.kind) {
-        case ElementKind::Line:
-            return WorldBox{std::min(g[0], g[2]), std::min(g[1], g[3]), std::max(g[0], g[2]),
-                            std::max(g[1], g[3])};
-        case ElementKind::Circle:
-        case ElementKind::Arc:
-        case ElementKind::RegularPolygon:
-            return WorldBox{g[0] - g[2], g[1] - g[2], g[0] + g[2], g[1] + g[2]};
-        case ElementKind::Rectangle: {
-            // The larger side is taken whole as the half extent: generous, never too small.
-            const double r = std::max(g[2], g[3]);
-            return WorldBox{g[0] - r, g[1] - r, g[0] + r, g[1] + r};
-        }
-        case ElementKind::Text: {
-            const auto corners = textBoxCorners(e, store.text(e).size());
-            WorldBox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-            for (const WorldPoint& p : corners) {
-                widen(box, p.x, p.y);
-            }
-            return box;
-        }
-        case ElementKind::Polygon:
-        default:
-            return std::nullopt;
-    }
 }
 
 }  // namespace
@@ -85,28 +51,21 @@ DevicePoint drawingToDevice(const ViewTransform& view, double x, double y) {
 }
 
 std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCount) {
-    const double ax = text.g[0];
-    const double ay = text.g[1];
-    const double a = radians(text.g[2]);
-    const double h = text.g[3];
-    const double len = static_cast<double>(byteCount) * 0.4 * h;
-    const double c = std::cos(a);
-    const double s = std::sin(a);
-    const WorldPoint below{ax + h * s, ay - h * c};
-    return {WorldPoint{ax, ay}, WorldPoint{ax + len * c, ay + len * s}, below,
-            WorldPoint{below.x + len * c, below.y + len * s}};
+    const auto c = textOutlineCorners(textGeometry(text), byteCount);
+    return {WorldPoint{c[0].x, c[0].y}, WorldPoint{c[1].x, c[1].y}, WorldPoint{c[2].x, c[2].y},
+            WorldPoint{c[3].x, c[3].y}};
 }
 
 int drawingExtents(const ElementStore& store, WorldBox& extents) {
     bool any = false;
     extents = WorldBox{};
     for (const Element& e : store.elements()) {
-        const auto box = elementExtents(store, e);
+        const auto box = extentsBox(store, e);
         if (!box) {
             continue;
         }
         if (!any) {
-            extents = *box;
+            extents = WorldBox{box->xmin, box->ymin, box->xmax, box->ymax};
             any = true;
         } else {
             widen(extents, box->xmin, box->ymin);
@@ -133,6 +92,14 @@ void View::setCurrentView(const ViewTransform& view) {
 }
 
 bool View::fitBox(int width, int height, const WorldBox& box) {
+    return fit(width, height, box, FitRule::Edges);
+}
+
+bool View::fitInside(int width, int height, const WorldBox& box) {
+    return fit(width, height, box, FitRule::Inside);
+}
+
+bool View::fit(int width, int height, const WorldBox& box, FitRule rule) {
     const double w = box.xmax - box.xmin;
     const double h = box.ymax - box.ymin;
     // A box without area (or an inverted or non-finite one) and an empty client area would make
@@ -140,20 +107,25 @@ bool View::fitBox(int width, int height, const WorldBox& box) {
     if (!(w > 0.0) || !(h > 0.0) || width <= 0 || height <= 0) {
         return false;
     }
-    const double sx = width / w;
-    const double sy = height / h;
+    // Edges: the box's edges on the client area's edges, so that a window rectangle keeps its
+    // pixels (panning and zoom window rely on it). Inside: every point of the box on a pixel of
+    // the area. The drawing maps x one pixel to the right, so the right edge may reach column
+    // width - 1 from column 1, and the lowest point must stay on row height - 1.
+    const int room = rule == FitRule::Inside ? std::max(height - 1, 1) : height;
+    const double sx = (rule == FitRule::Inside ? std::max(width - 2, 1) : width) / w;
+    const double sy = room / h;
     const double scale = sx < sy ? sx : sy;
     if (!std::isfinite(scale) || !(scale > 0.0)) {
         return false;
     }
     current_.scale = scale;
     const int hp = truncToPixel(h * scale);
-    current_.deviceOriginY = truncToPixel(static_cast<double>(hp) + (height - hp) / 2);
+    current_.deviceOriginY = truncToPixel(static_cast<double>(hp) + (room - hp) / 2);
     current_.deviceOriginX = 0;
     current_.worldOriginX = box.xmin;
     current_.worldOriginY = box.ymin;
     history_.forward();
-    history_.store(box);
+    history_.store(box, rule == FitRule::Inside);
     publishView();
     return true;
 }
@@ -173,15 +145,16 @@ bool View::zoomAll(int width, int height, const ElementStore& store) {
     if (drawingExtents(store, extents) == 0) {
         return false;
     }
-    return fitBox(width, height, extents);
+    return fitInside(width, height, extents);
 }
 
 bool View::zoomPrevious(int width, int height) {
     history_.back();
     const WorldBox box = history_.current();
+    const FitRule rule = history_.currentFitsInside() ? FitRule::Inside : FitRule::Edges;
     // A successful fit moves the cursor forwards again (and stores the box there); step back so
     // that the next call goes on from here. A refused box leaves the cursor where it is.
-    if (fitBox(width, height, box)) {
+    if (fit(width, height, box, rule)) {
         history_.back();
         return true;
     }

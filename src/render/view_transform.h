@@ -58,8 +58,9 @@ DevicePoint drawingToDevice(const ViewTransform& view, double x, double y);
 // points one font height below them). `byteCount` is the length of the text in bytes.
 std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCount);
 
-// The box around every element except polygon areas, visible or not. Returns 0 (and the zero box)
-// when no element contributes, else 1.
+// The box around every element except polygon areas and elements with non-finite geometry,
+// visible or not (see extentsBox). Returns 0 (and the zero box) when no element contributes,
+// else 1.
 int drawingExtents(const ElementStore& store, WorldBox& extents);
 
 // A ring of the last ten fitted boxes with a cursor. It starts on an all-zero box.
@@ -70,11 +71,18 @@ class ZoomHistory {
     void forward() { cursor_ = (cursor_ + 1) % kEntries; }
     void back() { cursor_ = (cursor_ + kEntries - 1) % kEntries; }
     const WorldBox& current() const { return boxes_[static_cast<std::size_t>(cursor_)]; }
-    void store(const WorldBox& box) { boxes_[static_cast<std::size_t>(cursor_)] = box; }
+    // Whether the current box was fitted with every point inside (zoom all) rather than edge
+    // to edge; going back fits it the same way again.
+    bool currentFitsInside() const { return inside_[static_cast<std::size_t>(cursor_)]; }
+    void store(const WorldBox& box, bool fitsInside = false) {
+        boxes_[static_cast<std::size_t>(cursor_)] = box;
+        inside_[static_cast<std::size_t>(cursor_)] = fitsInside;
+    }
     int cursor() const { return cursor_; }
 
   private:
     std::array<WorldBox, kEntries> boxes_{};
+    std::array<bool, kEntries> inside_{};
     int cursor_ = 0;
 };
 
@@ -101,6 +109,9 @@ class View {
     // Adds a history entry. A box without width or height, or an empty client area, keeps the
     // previous view and adds nothing; the result is then false.
     bool fitBox(int width, int height, const WorldBox& box);
+    // Like fitBox, but every point of the box lands on a pixel inside the area, with the extra
+    // pixel of the drawing mapping in x: what "zoom all" and every whole-drawing output use.
+    bool fitInside(int width, int height, const WorldBox& box);
     // Zooms to the window between two pixel corners given in any order.
     bool zoomToDeviceRect(int width, int height, int x1, int y1, int x2, int y2);
     // Fits the drawing's extents; false (nothing changed) for a drawing without elements.
@@ -130,6 +141,9 @@ class View {
     void restoreViewAfterOutput();
 
   private:
+    enum class FitRule { Edges, Inside };
+    bool fit(int width, int height, const WorldBox& box, FitRule rule);
+
     ViewTransform current_;
     ViewTransform displayed_;
     ViewTransform backup_;

@@ -37,10 +37,15 @@ DrawingModel frameDrawing() {
 
 TEST(DrawingExport, WholeDrawingViewFramesTheExtents) {
     const DrawingModel m = frameDrawing();
-    const ViewTransform v = wholeDrawingView(m, 400, 300);
+    // Every point of the extents lands on a pixel: with the drawing's extra pixel in x the
+    // frame runs from column 1 to the last column, and its lowest line stays on the image.
+    const ViewTransform v = wholeDrawingView(m, 402, 301);
     EXPECT_DOUBLE_EQ(v.scale, 2.0);
-    EXPECT_EQ(worldToDevice(v, 0, 0), (DevicePoint{0, 250}));
-    EXPECT_EQ(worldToDevice(v, 200, 100), (DevicePoint{400, 50}));
+    EXPECT_EQ(drawingToDevice(v, 0, 0), (DevicePoint{1, 250}));
+    EXPECT_EQ(drawingToDevice(v, 200, 100), (DevicePoint{401, 50}));
+    const ViewTransform tall = wholeDrawingView(m, 500, 101);
+    EXPECT_EQ(drawingToDevice(tall, 0, 0).y, 100);
+    EXPECT_EQ(drawingToDevice(tall, 0, 100).y, 0);
 
     // A single horizontal line still gets a view in which it shows.
     DrawingModel flat;
@@ -61,14 +66,14 @@ TEST(DrawingExport, PngHasTheSizeAndThePenColours) {
     const DrawingModel m = frameDrawing();
     Renderer r;
     ExportOptions o;
-    o.width = 400;
-    o.height = 300;
+    o.width = 402;
+    o.height = 301;
     const std::string path = dir.filePath("plan.png").toStdString();
     ASSERT_EQ(exportDrawing(m, r, path, o), "");
     QImage img(QString::fromStdString(path));
-    ASSERT_EQ(img.size(), QSize(400, 300));
+    ASSERT_EQ(img.size(), QSize(402, 301));
 
-    const ViewTransform v = wholeDrawingView(m, 400, 300);
+    const ViewTransform v = wholeDrawingView(m, 402, 301);
     auto pixelAt = [&](double x, double y) {
         const DevicePoint p = drawingToDevice(v, x, y);
         return at(img, p.x, p.y);

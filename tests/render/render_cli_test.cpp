@@ -1,14 +1,18 @@
 // Runs the built planora-cli on the example drawings.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <filesystem>
+#include <utility>
 
+#include "akt_writer.h"
 #include "drawing_export.h"
 #include "drawing_file.h"
 #include "element_cache.h"
@@ -112,9 +116,13 @@ TEST_F(RenderCli, SvgParsesAndHoldsLines) {
     QXmlStreamReader xml(&file);
     int lines = 0;
     while (!xml.atEnd()) {
+        // Stroked straight segments: "M x,y L x,y" pieces of unfilled paths.
         if (xml.readNext() == QXmlStreamReader::StartElement &&
-            (xml.name() == QLatin1String("polyline") || xml.name() == QLatin1String("line"))) {
-            ++lines;
+            xml.name() == QLatin1String("path") && !xml.attributes().hasAttribute("fill")) {
+            const QString d = xml.attributes().value("d").toString();
+            if (!d.contains('A')) {
+                lines += static_cast<int>(d.count('L'));
+            }
         }
     }
     ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
@@ -198,6 +206,113 @@ TEST_F(RenderCli, OptionsChangeTheOutputAndWrongUsageIsRefused) {
     const CliRun help = runCli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--layer-off"));
+}
+
+// Runs a shell script (for limits set with ulimit) with PLANORA_CLI in $CLI.
+CliRun runShell(const QString& script) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("CLI", QStringLiteral(PLANORA_CLI));
+    p.setProcessEnvironment(env);
+    p.start("/bin/sh", {"-c", script});
+    p.waitForFinished(300000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(RenderCli, OutputsThatWouldLoseDataAreRefusedBeforeAnythingIsWritten) {
+    // Two drawings of the same name in different folders would give one output name.
+    QDir(dir_.path()).mkpath("a");
+    QDir(dir_.path()).mkpath("b");
+    const QString a = dir_.filePath("a/plan.akt"), b = dir_.filePath("b/plan.akt");
+    ASSERT_TRUE(QFile::copy(kExample, a));
+    ASSERT_TRUE(QFile::copy(kExample, b));
+    const QString out = dir_.filePath("aus");
+    CliRun r = runCli({a, b, "-o", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("dieselbe Ausgabedatei")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out + "/plan.png"));
+
+    // An output that is an input, under its own or another name, is never overwritten.
+    const QByteArray drawing = contents(a);
+    const QString alias = dir_.filePath("alias.png");
+    ASSERT_TRUE(QFile::link(a, alias));
+    const QString same = dir_.filePath("same.svg");
+    ASSERT_TRUE(QFile::copy(a, same));
+    for (const auto& [input, output] : {std::pair{a, alias}, {same, same}}) {
+        r = runCli({input, "-o", output});
+        EXPECT_EQ(r.status, 1) << output.toStdString();
+        EXPECT_TRUE(r.err.contains("zugleich eine Eingabedatei")) << r.err.toStdString();
+        EXPECT_EQ(contents(input), drawing);
+    }
+
+    // A device behind a link is not written to.
+    const QString full = dir_.filePath("voll.svg");
+    ASSERT_TRUE(QFile::link("/dev/full", full));
+    r = runCli({kExample, "-o", full});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("keine reguläre Datei")) << r.err.toStdString();
+}
+
+TEST_F(RenderCli, FailedWritesAreReportedAndLeaveNoHalfFileAndTheOldOneIntact) {
+    // Writes beyond 8 KiB fail (the signal for it ignored, so write() returns an error).
+    for (const QString name : {"alt.svg", "alt.pdf", "alt.png", "neu.svg"}) {
+        const QString path = dir_.filePath(name);
+        if (name.startsWith("alt")) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("alt");
+        }
+        const CliRun r = runShell(QString("trap '' XFSZ; ulimit -f 8; exec \"$CLI\" render '%1' "
+                                          "-o '%2'")
+                                      .arg(kExample, path));
+        EXPECT_EQ(r.status, 1) << name.toStdString();
+        EXPECT_TRUE(r.err.contains("Ausgabedatei kann nicht geschrieben werden"))
+            << r.err.toStdString();
+        EXPECT_EQ(contents(path), name.startsWith("alt") ? QByteArray("alt") : QByteArray());
+    }
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+TEST_F(RenderCli, MemoryRunningOutHasItsOwnMessage) {
+    const CliRun r =
+        runShell(QString("ulimit -v 1048576; exec \"$CLI\" render '%1' -o '%2' --size 20000x20000")
+                     .arg(kExample, dir_.filePath("riesig.png")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Nicht genug Arbeitsspeicher")) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("kann nicht geschrieben werden"));
+}
+
+TEST_F(RenderCli, SvgOfAMillionElementsIsWrittenWithinHalfAGigabyte) {
+    // The SVG is streamed: the file grows, the memory does not.
+    akt::Drawing d;
+    d.version = 2500;
+    akt::Attributes at;
+    for (int i = 0; i < 1000000; ++i) {
+        at.pen = 1 + i % 8;
+        const double x = i % 1000, y = i / 1000;
+        if (i % 3 == 0) {
+            akt::addCircle(d, x, y, 0.4, at);
+        } else {
+            akt::addLine(d, x, y, x + 0.8, y + 0.5, at);
+        }
+    }
+    akt::addLayer(d, 0, "A");
+    const QString drawing = dir_.filePath("million.akt");
+    ASSERT_TRUE(akt::writeDrawingFile(d, drawing.toStdString()));
+    d = {};
+    const QString svg = dir_.filePath("million.svg");
+    const CliRun r =
+        runShell(QString("ulimit -v 524288; exec \"$CLI\" render '%1' -o '%2' --size 1600x1200")
+                     .arg(drawing, svg));
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_GT(QFileInfo(svg).size(), 20'000'000);
 }
 
 }  // namespace

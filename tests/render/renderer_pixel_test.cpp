@@ -91,7 +91,7 @@ TEST(RendererPixels, CircleRadiusIsTheTruncatedScaledRadius) {
     EXPECT_EQ(at(img, cx, cy), kBlack);
 }
 
-TEST(RendererPixels, ArcsRunCounterClockwiseAndAFullTurnDrawsNothing) {
+TEST(RendererPixels, ArcsRunCounterClockwiseAndAFullTurnIsTheWholeCircle) {
     const int cx = 61, cy = 50;  // centre (60, 50)
     {
         ElementStore s = store();
@@ -120,12 +120,17 @@ TEST(RendererPixels, ArcsRunCounterClockwiseAndAFullTurnDrawsNothing) {
         EXPECT_TRUE(anyLit(img, cx - 20, cy, cx - 19, cy));
         EXPECT_TRUE(anyLit(img, cx, cy + 19, cx, cy + 20));
     }
-    ElementStore full = store();
-    full.addArc(60, 50, 20, 0, 360, 0, 1, 1);
-    EXPECT_EQ(countNot(draw(full), kBlack), 0);
+    // Ends on one pixel: a full turn is the whole circle, a tiny arc nothing.
     ElementStore circle = store();
     circle.addCircle(60, 50, 20, 0, 1, 1);
-    EXPECT_GT(countNot(draw(circle), kBlack), 100);
+    const QImage whole = draw(circle);
+    EXPECT_GT(countNot(whole, kBlack), 100);
+    ElementStore full = store();
+    full.addArc(60, 50, 20, 0, 360, 0, 1, 1);
+    EXPECT_EQ(draw(full), whole);
+    ElementStore tiny = store();
+    tiny.addArc(60, 50, 20, 10, 10.1, 0, 1, 1);
+    EXPECT_EQ(countNot(draw(tiny), kBlack), 0);
 }
 
 TEST(RendererPixels, StyleCodesZeroAndElevenAreSolidAndOthersDashed) {

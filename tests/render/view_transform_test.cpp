@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "view_transform.h"
 
 namespace planora {
@@ -63,6 +65,41 @@ TEST(ViewExtents, KindsContributeTheirBoxesButPolygonsDoNot) {
     ASSERT_TRUE(view.zoomAll(370, 90, s));
     const DevicePoint far = worldToDevice(view.currentView(), 500, 500);
     EXPECT_FALSE(far.x >= 0 && far.x <= 370 && far.y >= 0 && far.y <= 90);
+}
+
+TEST(ViewExtents, BoxesWithNegativeSizesCountWithTheirAbsoluteSizes) {
+    // A data box drawn from its upper-right corner keeps negative width and height.
+    ElementStore s = storeWithCapacity(2);
+    s.addRectangle(100, 50, -8, -20, 0, 0, 1, 1);
+    WorldBox box;
+    ASSERT_EQ(drawingExtents(s, box), 1);
+    EXPECT_EQ(box, (WorldBox{80, 30, 120, 70}));
+    s.addCircle(0, 0, -5, 0, 1, 1);
+    ASSERT_EQ(drawingExtents(s, box), 1);
+    EXPECT_EQ(box, (WorldBox{-5, -5, 120, 70}));
+}
+
+TEST(ViewZoom, ZoomAllPutsEveryPointOfTheExtentsOnAPixelAndGoingBackKeepsIt) {
+    for (auto [w, h] : {std::pair{800, 600}, {1600, 1200}, {3000, 2000}, {7, 5}, {500, 80}}) {
+        for (const WorldBox& extents : {WorldBox{0, 0, 400, 300}, WorldBox{-3.5, 7, 996.5, 20},
+                                        WorldBox{1e6, 1e6, 1e6 + 1, 1e6 + 3}}) {
+            ElementStore s = storeWithCapacity(1);
+            s.addLine(extents.xmin, extents.ymin, extents.xmax, extents.ymax, 0, 1, 1);
+            View view;
+            ASSERT_TRUE(view.zoomAll(w, h, s));
+            for (double x : {extents.xmin, extents.xmax}) {
+                for (double y : {extents.ymin, extents.ymax}) {
+                    const DevicePoint p = drawingToDevice(view.currentView(), x, y);
+                    EXPECT_TRUE(p.x >= 0 && p.x < w && p.y >= 0 && p.y < h)
+                        << w << "x" << h << " (" << x << ", " << y << ") -> " << p.x << "," << p.y;
+                }
+            }
+            const ViewTransform fitted = view.currentView();
+            view.zoomToDeviceRect(w, h, 0, 0, w / 2, h / 2);
+            ASSERT_TRUE(view.zoomPrevious(w, h));
+            EXPECT_EQ(view.currentView(), fitted);
+        }
+    }
 }
 
 TEST(ViewExtents, TextBoxRunsAlongItsAngle) {

@@ -1,0 +1,142 @@
+// The geometry of each element kind in one place: named access to the five geometry fields, the
+// box an element adds to the drawing's extents, the box outside which it can put nothing on a
+// surface, and the points the measuring mode snaps to.
+//
+// The two boxes differ on purpose:
+//  - The extents box is what "zoom all" fits. It follows the drawing's own outline estimate: a
+//    text counts as a rectangle of 0.4 letter heights per byte by one font height, a rectangle
+//    as the square around its centre with the larger absolute side as half size, and polygon
+//    areas take no part. It may be smaller than what is drawn (a long glyph, a polygon) and is
+//    never widened, so the fitted view shows what the drawing program shows.
+//  - The culling box holds every pixel the element can produce, whatever the font or rotation:
+//    a text reaches at most two font heights per byte plus two from its anchor, a rectangle at
+//    most half its width plus half its height. Renderers leave out elements whose culling box
+//    misses the output, so this box must never be too small; being generous only costs time.
+// Both use absolute sizes: a negative width, height or radius describes the same figure.
+//
+// An element with a non-finite value in a field its kind uses (NaN, +-infinity) draws nothing and
+// takes no part in the extents: one broken record must not take the rest of the drawing with it.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <optional>
+
+#include "drawing_model.h"
+
+namespace planora {
+
+struct GeometryBox {
+    double xmin = 0.0;
+    double ymin = 0.0;
+    double xmax = 0.0;
+    double ymax = 0.0;
+};
+
+struct GeometryPoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+struct LineGeometry {
+    double x1, y1, x2, y2;
+};
+struct CircleGeometry {
+    double centreX, centreY, radius;
+};
+struct ArcGeometry {
+    double centreX, centreY, radius, startAngle, endAngle;  // degrees, counter-clockwise
+};
+struct TextGeometry {
+    double anchorX, anchorY, angle, fontHeight, widthFactor;
+};
+struct RegularPolygonGeometry {
+    double centreX, centreY, radius, firstCornerAngle, cornerCount;
+};
+struct RectangleGeometry {
+    double centreX, centreY, width, height, angle;
+};
+
+inline LineGeometry lineGeometry(const Element& e) {
+    return {e.g[0], e.g[1], e.g[2], e.g[3]};
+}
+inline CircleGeometry circleGeometry(const Element& e) {
+    return {e.g[0], e.g[1], e.g[2]};
+}
+inline ArcGeometry arcGeometry(const Element& e) {
+    return {e.g[0], e.g[1], e.g[2], e.g[3], e.g[4]};
+}
+inline TextGeometry textGeometry(const Element& e) {
+    return {e.g[0], e.g[1], e.g[2], e.g[3], e.g[4]};
+}
+inline RegularPolygonGeometry regularPolygonGeometry(const Element& e) {
+    return {e.g[0], e.g[1], e.g[2], e.g[3], e.g[4]};
+}
+inline RectangleGeometry rectangleGeometry(const Element& e) {
+    return {e.g[0], e.g[1], e.g[2], e.g[3], e.g[4]};
+}
+
+// How many of the geometry fields g0, g1, ... the kind uses (the width factor of a text is not
+// drawn and so not counted; polygon points are held outside the fields).
+inline int usedGeometryFields(ElementKind kind) {
+    switch (kind) {
+        case ElementKind::Line:
+            return 4;
+        case ElementKind::Circle:
+            return 3;
+        case ElementKind::Arc:
+        case ElementKind::RegularPolygon:
+        case ElementKind::Rectangle:
+            return 5;
+        case ElementKind::Text:
+            return 4;
+        case ElementKind::Polygon:
+            return 0;
+    }
+    return 0;
+}
+
+// Whether every geometry field the kind uses is a finite number (cheap: no polygon points).
+inline bool hasFiniteFields(const Element& e) {
+    const int n = usedGeometryFields(e.kind);
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(e.g[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// hasFiniteFields, and for polygons every point finite.
+bool hasFiniteGeometry(const ElementStore& store, const Element& e);
+
+// The four corners of the estimated text box: the anchor, the end of the line (0.4 font heights
+// per byte along the angle), and the two points one font height below them.
+std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount);
+
+// The box the element adds to the drawing's extents; none for polygon areas, unknown kinds and
+// elements whose box is not finite.
+std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e);
+
+// A box that holds everything the element can draw; none when it draws nothing (non-finite
+// geometry, an empty polygon, an unknown kind). Finite input can still give an infinite box when
+// the sizes overflow.
+std::optional<GeometryBox> cullingBox(const ElementStore& store, const Element& e);
+
+// The points of an element the measuring mode offers, with what they are.
+enum class SnapPointKind { Reference = 0, Start = 1, End = 2 };
+struct SnapPoint {
+    GeometryPoint at;
+    SnapPointKind kind;
+};
+struct SnapPoints {
+    std::array<SnapPoint, 2> points{};
+    int count = 0;
+};
+// Geometry snapping: a line's two ends, the centre of a circle or an arc.
+SnapPoints geometrySnapPoints(const Element& e);
+// Text snapping: the anchor of a text.
+SnapPoints textSnapPoints(const Element& e);
+
+}  // namespace planora
