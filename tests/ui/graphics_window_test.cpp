@@ -18,8 +18,10 @@ namespace {
 
 using test::at;
 
-constexpr int kW = 200;
-constexpr int kH = 100;
+// One column and one row more than the test drawing's 200 x 100 units, so that zoom all, which
+// keeps every point inside the window, comes out at exactly one pixel per unit.
+constexpr int kW = 202;
+constexpr int kH = 101;
 
 // A drawing that fills the box (0, 0) to (200, 100) exactly, so that zoom all into a 200 x 100
 // window gives scale 1 and whole-numbered origins: every later pan is exact arithmetic. Its
@@ -125,7 +127,7 @@ View referenceView(const Fixture& f) {
 
 TEST(GraphicsWindow, PaintsTheDrawingAsTheRendererDrawsIt) {
     Fixture f;
-    EXPECT_EQ(f.view(), (ViewTransform{1.0, 0.0, 0.0, kH, 0}));
+    EXPECT_EQ(f.view(), (ViewTransform{1.0, 0.0, 0.0, kH - 1, 0}));
     const QImage shown = f.shown();
     EXPECT_TRUE(samePixels(shown, f.expected()));
     EXPECT_GT(test::countNot(shown, qRgb(0, 0, 0)), 300);
@@ -240,7 +242,7 @@ TEST(GraphicsWindow, MiddleDragMovesThePixelsWithTheMouse) {
     EXPECT_EQ(f.state.view.history().cursor(), 1);
     f.mouse(QEvent::MouseMove, {60, 57}, Qt::MiddleButton);
     const QImage moved = f.shown();
-    EXPECT_EQ(f.view(), (ViewTransform{1.0, -10.0, 7.0, kH, 0}));
+    EXPECT_EQ(f.view(), (ViewTransform{1.0, -10.0, 6.0, kH, 0}));
     // A drawing pixel follows the mouse ...
     for (int y = 0; y < kH - 7; ++y) {
         for (int x = 0; x < kW - 10; ++x) {
@@ -252,17 +254,17 @@ TEST(GraphicsWindow, MiddleDragMovesThePixelsWithTheMouse) {
 
     // Up and to the left, then straight down.
     f.mouse(QEvent::MouseMove, {35, 52}, Qt::MiddleButton);
-    EXPECT_EQ(f.view(), (ViewTransform{1.0, 15.0, 2.0, kH, 0}));
+    EXPECT_EQ(f.view(), (ViewTransform{1.0, 15.0, 1.0, kH, 0}));
     EXPECT_TRUE(samePixels(f.shown(), f.expected()));
     f.mouse(QEvent::MouseMove, {35, 60}, Qt::MiddleButton);
-    EXPECT_EQ(f.view(), (ViewTransform{1.0, 15.0, 10.0, kH, 0}));
+    EXPECT_EQ(f.view(), (ViewTransform{1.0, 15.0, 9.0, kH, 0}));
     EXPECT_TRUE(samePixels(f.shown(), f.expected()));
 
     f.mouse(QEvent::MouseButtonRelease, {35, 60}, Qt::MiddleButton);
     EXPECT_TRUE(samePixels(f.shown(), f.expected()));
     // Moving afterwards without the button does not pan.
     f.hover({90, 90});
-    EXPECT_EQ(f.view(), (ViewTransform{1.0, 15.0, 10.0, kH, 0}));
+    EXPECT_EQ(f.view(), (ViewTransform{1.0, 15.0, 9.0, kH, 0}));
 }
 
 TEST(GraphicsWindow, WheelZoomsAboutTheMouse) {
@@ -344,7 +346,7 @@ TEST(GraphicsWindow, ZoomCommandsAndHistory) {
     const ViewTransform all = f.view();
     f.window.startZoomWindow();
     f.click({0, 0});
-    f.click({100, 50});
+    f.click({101, 50});
     const ViewTransform zoomed = f.view();
     EXPECT_EQ(zoomed.scale, 2.0);
     f.window.zoomPrevious();
