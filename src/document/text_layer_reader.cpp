@@ -128,10 +128,50 @@ void buildTextTable(LoadState& state) {
     in.seek(resume);
 }
 
+namespace {
+
+constexpr std::size_t kMaxLayerText = 255;
+
+// Three characters from offset k - 2, read as a decimal number (leading blanks and a sign
+// allowed, reading stops at the first non-digit).
+int parseLayerNumber(const std::uint8_t* text, int k) {
+    std::size_t i = static_cast<std::size_t>(k - 2);
+    const std::size_t end = i + 3;
+    while (i < end && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < end && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int number = 0;
+    while (i < end && text[i] >= '0' && text[i] <= '9') {
+        number = number * 10 + (text[i] - '0');
+        ++i;
+    }
+    return negative ? -number : number;
+}
+
+// A layer entry from the first `used` bytes of a layer text.
+LayerEntry parseLayerEntry(const std::uint8_t* text, std::size_t used, int k) {
+    LayerEntry entry;
+    entry.visible = text[0] == '-' ? 0 : 1;
+    entry.number = parseLayerNumber(text, k);
+    const std::size_t nameStart = static_cast<std::size_t>(k + 1);
+    if (used > nameStart) {
+        const std::string_view name(reinterpret_cast<const char*>(text + nameStart),
+                                    used - nameStart);
+        entry.name = std::string(name.substr(0, name.find('\0')));
+    }
+    return entry;
+}
+
+}  // namespace
+
 std::size_t readLayerBlock(LoadState& state, LayerList& layers) {
     ByteReader& in = state.in;
     const int k = state.generation.layerNumberEnd;
-    constexpr std::size_t kMaxLayerText = 255;
     layers.clear();
     std::size_t records = 0;
     for (;;) {
@@ -151,38 +191,10 @@ std::size_t readLayerBlock(LoadState& state, LayerList& layers) {
         in.read(text, used);
         in.skip(textLength - static_cast<std::int64_t>(used));
         ++records;
-        if (length <= 1) {
-            continue;
-        }
-        LayerEntry entry;
-        entry.visible = text[0] == '-' ? 0 : 1;
-        // Three characters from offset k - 2, read as a decimal number (leading blanks allowed).
-        std::size_t i = static_cast<std::size_t>(k - 2);
-        const std::size_t end = i + 3;
-        while (i < end && (text[i] == ' ' || text[i] == '\t')) {
-            ++i;
-        }
-        bool negative = false;
-        if (i < end && (text[i] == '-' || text[i] == '+')) {
-            negative = text[i] == '-';
-            ++i;
-        }
-        int number = 0;
-        while (i < end && text[i] >= '0' && text[i] <= '9') {
-            number = number * 10 + (text[i] - '0');
-            ++i;
-        }
-        entry.number = negative ? -number : number;
-        const std::size_t nameStart = static_cast<std::size_t>(k + 1);
-        if (used > nameStart) {
-            const auto* name = reinterpret_cast<const char*>(text + nameStart);
-            std::string_view view(name, used - nameStart);
-            entry.name = std::string(view.substr(0, view.find('\0')));
-        }
-        try {
-            layers.push_back(std::move(entry));
-        } catch (const std::bad_alloc&) {
-            break;
+        // Records with a length of 0 or 1 count but add no entry. Should memory for an entry
+        // run out, the load fails rather than show a shortened layer list.
+        if (length > 1) {
+            layers.push_back(parseLayerEntry(text, used, k));
         }
     }
     return records;

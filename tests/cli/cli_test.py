@@ -143,18 +143,31 @@ def run_limited(limit_kib, *args):
 
 
 def startup_limit_kib():
-    """The smallest address-space limit (in steps of 16 MiB) under which the CLI starts at all."""
-    limit = 16 * 1024
-    while run_limited(limit, "--version").returncode != 0:
-        limit += 16 * 1024
-        if limit > 8 * 1024 * 1024:
-            raise RuntimeError("planora-cli does not start")
-    return limit
+    """The smallest address-space limit (to 16 MiB) under which the CLI starts at all, or None
+    where no limit lets it start (a sanitizer build reserves terabytes of address space)."""
+    def starts(limit):
+        return run_limited(limit, "--version").returncode == 0
+
+    high = 64 * 1024
+    while not starts(high):
+        high *= 2
+        if high > 4 * 1024 * 1024:
+            return None
+    low = high // 2
+    while high - low > 16 * 1024:
+        middle = (low + high) // 2
+        if starts(middle):
+            high = middle
+        else:
+            low = middle
+    return high
 
 
 class HostileInputTest(unittest.TestCase):
     def test_memory_stays_within_64_times_the_file_under_ulimit(self):
         base = startup_limit_kib()
+        if base is None:
+            self.skipTest("no address-space limit lets this build start")
         for name in ("shared-text.akt", "outline-ends.akt"):
             path = Fixtures.path(name)
             limit = base + (64 * os.path.getsize(path) + 64 * 1024 * 1024) // 1024
