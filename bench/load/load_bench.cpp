@@ -71,7 +71,8 @@ struct OffLayerTimes {
 
 OffLayerTimes openWithOffLayers(const std::vector<std::uint8_t>& bytes) {
     std::vector<double> load, hide;
-    for (int run = 0; run < 5; ++run) {
+    // The fastest of several runs: these are milliseconds, and a shared machine only adds.
+    for (int run = 0; run < 9; ++run) {
         planora::DrawingModel model;
         auto start = std::chrono::steady_clock::now();
         planora::loadDrawingFromBytes(model, bytes, "folien.akt");
@@ -80,9 +81,8 @@ OffLayerTimes openWithOffLayers(const std::vector<std::uint8_t>& bytes) {
         planora::applyLayerFlags(model);
         hide.push_back(millisecondsSince(start));
     }
-    std::sort(load.begin(), load.end());
-    std::sort(hide.begin(), hide.end());
-    return {load[2], hide[2]};
+    return {*std::min_element(load.begin(), load.end()),
+            *std::min_element(hide.begin(), hide.end())};
 }
 
 }  // namespace
