@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "akt_writer.h"
 #include "bench_drawing.h"
 #include "drawing_file.h"
 
@@ -46,6 +47,42 @@ long currentKiB() {
 }
 void resetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// A drawing of 2,000 lines on 1,000 layers whose layer block lists `layers` switched-off
+// layer records; loading it and hiding its off layers must grow linearly with the records.
+std::vector<std::uint8_t> offLayersDrawing(int layers) {
+    namespace akt = planora::akt;
+    akt::Drawing d;
+    d.version = 2200;
+    for (int i = 0; i < 2000; ++i) {
+        akt::addLine(d, i, 0, i, 1, akt::Attributes{i % 1000, 1, 1, 100});
+    }
+    for (int i = 0; i < layers; ++i) {
+        akt::addLayer(d, i % 1000, "Folie", false);
+    }
+    return akt::writeDrawing(d);
+}
+
+struct OffLayerTimes {
+    double loadMs;
+    double hideMs;
+};
+
+OffLayerTimes openWithOffLayers(const std::vector<std::uint8_t>& bytes) {
+    std::vector<double> load, hide;
+    // The fastest of several runs: these are milliseconds, and a shared machine only adds.
+    for (int run = 0; run < 9; ++run) {
+        planora::DrawingModel model;
+        auto start = std::chrono::steady_clock::now();
+        planora::loadDrawingFromBytes(model, bytes, "folien.akt");
+        load.push_back(millisecondsSince(start));
+        start = std::chrono::steady_clock::now();
+        planora::applyLayerFlags(model);
+        hide.push_back(millisecondsSince(start));
+    }
+    return {*std::min_element(load.begin(), load.end()),
+            *std::min_element(hide.begin(), hide.end())};
 }
 
 }  // namespace
@@ -106,5 +143,13 @@ int main(int argc, char** argv) {
         "(elements in the store %.1f MB; address space reserved %.1f MB)\n",
         (peak - before) / 1024.0, before / 1024.0, elements * sizeof(planora::Element) / 1048576.0,
         capacity * sizeof(planora::Element) / 1048576.0);
+
+    const OffLayerTimes few = openWithOffLayers(offLayersDrawing(50000));
+    const OffLayerTimes many = openWithOffLayers(offLayersDrawing(200000));
+    std::printf(
+        "off layers 50,000 -> 200,000: load %.1f -> %.1f ms, hiding %.2f -> %.2f ms, "
+        "ratio of the sums %.2f (4 = linear)\n",
+        few.loadMs, many.loadMs, few.hideMs, many.hideMs,
+        (many.loadMs + many.hideMs) / (few.loadMs + few.hideMs));
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <ostream>
+#include <sstream>
 
 #include "drawing_info.h"
 #include "text_encoding.h"
@@ -29,7 +31,14 @@ void appendNumber(std::string& out, double v) {
 
 void appendUtf8String(std::string& out, std::string_view utf8) {
     out.push_back('"');
-    for (unsigned char c : utf8) {
+    std::size_t plain = 0;  // start of the run of bytes that need no escape
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            continue;
+        }
+        out.append(utf8.substr(plain, i - plain));
+        plain = i + 1;
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -46,16 +55,14 @@ void appendUtf8String(std::string& out, std::string_view utf8) {
             case '\t':
                 out += "\\t";
                 break;
-            default:
-                if (c < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                    out += escape;
-                } else {
-                    out.push_back(static_cast<char>(c));
-                }
+            default: {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                out += escape;
+            }
         }
     }
+    out.append(utf8.substr(plain));
     out.push_back('"');
 }
 
@@ -100,9 +107,33 @@ const char* elementKindName(ElementKind kind) {
     return "Unknown";
 }
 
-std::string drawingJson(const DrawingModel& model) {
-    std::string out;
-    out.reserve(256 + model.store.elementCount() * 120);
+namespace {
+
+// Collects the JSON in a small buffer and hands it to the stream in pieces, so that memory
+// stays bounded however large the output grows; stops at the first failed write.
+class JsonWriter {
+  public:
+    explicit JsonWriter(std::ostream& out) : out_(out) { buffer_.reserve(kChunk + 4096); }
+
+    std::string& buffer() { return buffer_; }
+
+    bool flushIfLarge() { return buffer_.size() < kChunk || flush(); }
+
+    bool flush() {
+        if (!buffer_.empty()) {
+            out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+            buffer_.clear();
+        }
+        return static_cast<bool>(out_);
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+    std::ostream& out_;
+    std::string buffer_;
+};
+
+void appendHead(std::string& out, const DrawingModel& model) {
     out += "{\"version\": ";
     out += std::to_string(model.version);
     out += ",\n \"headerValues\": [";
@@ -124,58 +155,82 @@ std::string drawingJson(const DrawingModel& model) {
             out += "null";
         }
     }
-    out += "],\n \"layers\": [";
-    for (std::size_t i = 0; i < model.layers.size(); ++i) {
-        const LayerEntry& layer = model.layers[i];
-        out += i > 0 ? ",\n  " : "\n  ";
-        out += "{\"number\": " + std::to_string(layer.number) + ", \"name\": ";
-        appendString(out, layer.name);
-        out += layer.visible ? ", \"visible\": true}" : ", \"visible\": false}";
-    }
-    out += "],\n \"scales\": [";
-    const auto& scales = model.scales.entries();
+}
+
+void appendLayer(std::string& out, const LayerEntry& layer, bool first) {
+    out += first ? "\n  " : ",\n  ";
+    out += "{\"number\": " + std::to_string(layer.number) + ", \"name\": ";
+    appendString(out, layer.name);
+    out += layer.visible ? ", \"visible\": true}" : ", \"visible\": false}";
+}
+
+void appendScales(std::string& out, const ScaleStatistics& statistics) {
+    const auto& scales = statistics.entries();
     for (std::size_t i = 0; i < scales.size(); ++i) {
         out += i > 0 ? ", " : "";
         out += "{\"denominator\": " + std::to_string(scales[i].denominator) +
                ", \"count\": " + std::to_string(scales[i].count) + "}";
     }
-    out += "],\n \"elements\": [";
-    const ElementStore& store = model.store;
-    for (std::size_t i = 0; i < store.elementCount(); ++i) {
-        const Element& e = store.elementArray()[i];
-        out += i > 0 ? ",\n  " : "\n  ";
-        out += "{\"kind\": \"";
-        out += elementKindName(e.kind);
-        out += "\", \"layerField\": " + std::to_string(e.layerField) +
-               ", \"penField\": " + std::to_string(e.penField) +
-               ", \"lineStyle\": " + std::to_string(e.lineStyle);
-        if (e.kind == ElementKind::Polygon) {
-            const PolygonPoints& points = store.polygon(e);
-            for (const auto* axis : {&points.x, &points.y}) {
-                out += axis == &points.x ? ", \"x\": [" : ", \"y\": [";
-                for (std::size_t k = 0; k < axis->size(); ++k) {
-                    if (k > 0) {
-                        out += ", ";
-                    }
-                    appendNumber(out, (*axis)[k]);
-                }
-                out += "]";
-            }
-        } else {
-            out += ", \"g\": [";
-            for (int k = 0; k < 5; ++k) {
+}
+
+void appendElement(std::string& out, const ElementStore& store, const Element& e, bool first) {
+    out += first ? "\n  " : ",\n  ";
+    out += "{\"kind\": \"";
+    out += elementKindName(e.kind);
+    out += "\", \"layerField\": " + std::to_string(e.layerField) +
+           ", \"penField\": " + std::to_string(e.penField) +
+           ", \"lineStyle\": " + std::to_string(e.lineStyle);
+    if (e.kind == ElementKind::Polygon) {
+        const PolygonPoints points = store.polygon(e);
+        for (const PointColumn* axis : {&points.x, &points.y}) {
+            out += axis == &points.x ? ", \"x\": [" : ", \"y\": [";
+            for (std::size_t k = 0; k < axis->size(); ++k) {
                 if (k > 0) {
                     out += ", ";
                 }
-                appendNumber(out, e.g[k]);
+                appendNumber(out, (*axis)[k]);
             }
             out += "]";
         }
-        if (e.kind == ElementKind::Text) {
-            out += ", \"text\": ";
-            appendString(out, store.text(e));
+    } else {
+        out += ", \"g\": [";
+        for (int k = 0; k < 5; ++k) {
+            if (k > 0) {
+                out += ", ";
+            }
+            appendNumber(out, e.g[k]);
         }
-        out += "}";
+        out += "]";
+    }
+    if (e.kind == ElementKind::Text) {
+        out += ", \"text\": ";
+        appendString(out, store.text(e));
+    }
+    out += "}";
+}
+
+}  // namespace
+
+bool writeDrawingJson(std::ostream& stream, const DrawingModel& model) {
+    JsonWriter writer(stream);
+    std::string& out = writer.buffer();
+    appendHead(out, model);
+    out += "],\n \"layers\": [";
+    for (std::size_t i = 0; i < model.layers.size(); ++i) {
+        appendLayer(out, model.layers[i], i == 0);
+        if (!writer.flushIfLarge()) {
+            return false;
+        }
+    }
+    out += "],\n \"scales\": [";
+    appendScales(out, model.scales);
+    out += "],\n \"elements\": [";
+    const ElementStore& store = model.store;
+    for (std::size_t i = 0; i < store.elementCount(); ++i) {
+        appendElement(out, store, store.elementArray()[i], i == 0);
+        if (!writer.flushIfLarge()) {
+            return false;
+        }
     }
     out += "],\n \"warning\": ";
     if (model.loadWarning().empty()) {
@@ -184,12 +239,18 @@ std::string drawingJson(const DrawingModel& model) {
         appendUtf8String(out, model.loadWarning());
     }
     out += "}\n";
-    return out;
+    return writer.flush();
+}
+
+std::string drawingJson(const DrawingModel& model) {
+    std::ostringstream out;
+    writeDrawingJson(out, model);
+    return std::move(out).str();
 }
 
 std::string drawingSummary(const DrawingModel& model) {
     std::string out;
-    out += "Datei: " + model.currentDrawingPath + "\n";
+    out += "Datei: " + printableFileName(model.currentDrawingPath) + "\n";
     out += "Format: Version " + std::to_string(model.version) + "\n";
     static const std::array<std::pair<int, const char*>, 5> shown = {{
         {kInfoProject, "Projekt"},

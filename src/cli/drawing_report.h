@@ -1,6 +1,7 @@
 // Text forms of a loaded drawing for the command line: a readable summary and a JSON dump.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 #include "drawing_model.h"
@@ -14,6 +15,9 @@ std::string drawingSummary(const DrawingModel& model);
 // The loaded model as JSON (UTF-8). Numbers are written so that they read back to the same
 // double; values that JSON cannot hold (infinities, NaN) are written as null.
 std::string drawingJson(const DrawingModel& model);
+// The same JSON written to a stream as it is made, so that memory stays bounded however large
+// the output is. Returns false as soon as a write fails.
+bool writeDrawingJson(std::ostream& out, const DrawingModel& model);
 
 // The German name of an element kind in the JSON ("Line", "Circle", ...).
 const char* elementKindName(ElementKind kind);

@@ -1,11 +1,14 @@
 // planora-cli: looks into drawing files from the command line.
+#include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
-#include "drawing_file.h"
 #include "drawing_report.h"
+#include "open_drawing.h"
+#include "text_encoding.h"
 
 #ifdef PLANORA_HAVE_RENDER
 #include "render_command.h"
@@ -34,18 +37,39 @@ int usageError(const std::string& why) {
     return 2;
 }
 
+const char kOutOfMemory[] = "Nicht genug Arbeitsspeicher.";
+
+// Whether everything written to standard output so far has reached it.
+bool stdoutWritten() {
+    std::cout.flush();
+    return static_cast<bool>(std::cout) && std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+int outputFailed() {
+    std::cerr << "planora-cli: Die Ausgabe kann nicht geschrieben werden.\n";
+    return 1;
+}
+
 int inspect(const std::string& command, const std::string& path) {
-    planora::DrawingModel model;
-    if (planora::loadDrawing(model, path) == 0) {
+    const std::string name = planora::printableFileName(path);
+    // The report shows the file as it is stored: switched-off layers are listed, not applied.
+    planora::OpenResult opened = planora::openDrawing(path, {.hideSwitchedOffLayers = false});
+    if (!opened.ok()) {
         const std::string reason =
-            model.lastLoadError.empty() ? planora::loadFailureReason(path) : model.lastLoadError;
-        std::cerr << "Einlesefehler: " << reason << " (" << path << ")\n";
+            opened.error.empty() ? planora::loadFailureReason(path) : opened.error;
+        std::cerr << "Einlesefehler: " << reason << " (" << name << ")\n";
         return 1;
     }
-    if (!model.loadWarning().empty()) {
-        std::cerr << "Warnung: " << model.loadWarning() << " (" << path << ")\n";
+    const planora::DrawingModel& model = *opened.model;
+    if (!opened.warning.empty()) {
+        std::cerr << "Warnung: " << opened.warning << " (" << name << ")\n";
     }
-    std::cout << (command == "info" ? planora::drawingSummary(model) : planora::drawingJson(model));
+    const bool written = command == "info"
+                             ? static_cast<bool>(std::cout << planora::drawingSummary(model))
+                             : planora::writeDrawingJson(std::cout, model);
+    if (!written || !stdoutWritten()) {
+        return outputFailed();
+    }
     return 0;
 }
 
@@ -73,7 +97,12 @@ int main(int argc, char** argv) {
         if (args.size() != 2) {
             return usageError("Der Befehl \"" + command + "\" erwartet genau eine Datei.");
         }
-        return inspect(command, args[1]);
+        try {
+            return inspect(command, args[1]);
+        } catch (const std::bad_alloc&) {
+            std::cerr << "planora-cli: " << kOutOfMemory << "\n";
+            return 1;
+        }
     }
 #ifdef PLANORA_HAVE_RENDER
     if (command == "render") {

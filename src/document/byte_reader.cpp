@@ -54,6 +54,9 @@ bool ByteReader::fill(std::int64_t pos) {
 
 std::size_t ByteReader::read(void* dst, std::size_t n) {
     auto* out = static_cast<std::uint8_t*>(dst);
+    if (n > 0 && pos_ + static_cast<std::int64_t>(n) > size_) {
+        readPastEnd_ = true;
+    }
     std::size_t fromFile = 0;
     std::size_t done = 0;
     while (done < n) {

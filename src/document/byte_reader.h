@@ -33,6 +33,9 @@ class ByteReader {
 
     // Copies n bytes to dst; bytes outside the file are zero. Returns how many came from the file.
     std::size_t read(void* dst, std::size_t n);
+    // Whether a read since the last clearReadPastEnd() wanted bytes beyond the end of the file.
+    bool readPastEnd() const { return readPastEnd_; }
+    void clearReadPastEnd() { readPastEnd_ = false; }
 
     std::uint8_t u8();
     std::int16_t i16();
@@ -53,6 +56,7 @@ class ByteReader {
     std::vector<std::uint8_t> buffer_;
     std::int64_t bufferStart_ = 0;
     std::size_t bufferLength_ = 0;
+    bool readPastEnd_ = false;
 };
 
 // Little-endian field access in a record buffer.

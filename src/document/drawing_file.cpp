@@ -2,10 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <limits>
+#include <new>
+#include <optional>
+#include <stdexcept>
 #include <string_view>
+#include <system_error>
 
 #include "byte_reader.h"
 #include "load_state.h"
+#include "text_encoding.h"
 
 namespace planora {
 
@@ -26,17 +33,37 @@ bool isAcceptedVersion(int version) {
 }
 
 FormatGeneration generationForVersion(int version) {
+    FormatGeneration g{};
     if (version < 1000) {
-        const bool wideCount = !(version == 500 || version == 510);
-        return {36, 10, false, wideCount, 20};
+        g = {36, 10, false, !(version == 500 || version == 510), 20};
+        g.recordLayout = RecordLayout::Dos36;
+        g.headerTextLimit = 0x6000;
+        g.textHeadSize = 7;
+        g.textTrailerSize = 3;
+        g.textHeader = version <= 550 ? TextHeaderSource::Supplied : TextHeaderSource::Stored;
+    } else {
+        g = {version < 2200 ? 64 : 68, version < 1200 ? 10 : 100, true, true, 36};
+        g.recordLayout = version < 1200 ? RecordLayout::V10 : RecordLayout::V12;
+        g.inlineBlocks = version >= 1200;
+        g.headerTextLimit = 0x20000;
+        g.textHeadSize = 9;
+        g.textTrailerSize = 5;
+        g.textHeader = TextHeaderSource::Wide;
+        g.absoluteSizeCode = true;
+        if (version < 1400) {
+            g.wideText = {1, 2, 10, 18, 19, 20};
+        } else if (version < 2000) {
+            g.wideText = {4, 5, 13, 28, 29, 30};
+        } else {
+            g.wideText = {4, 5, 13, 37, 38, 39};
+        }
     }
-    if (version < 1200) {
-        return {64, 10, true, true, 36};
-    }
-    if (version < 2200) {
-        return {64, 100, true, true, 36};
-    }
-    return {68, 100, true, true, 36};
+    g.rescanTextStart = version >= 1400;
+    const bool from1700 = version >= 1700;
+    g.textEndByte = from1700 ? 0x04 : 0xFF;
+    g.degreeSignByte = from1700;
+    g.layerNumberEnd = from1700 ? 4 : 3;
+    return g;
 }
 
 namespace {
@@ -46,6 +73,11 @@ const char kTextTooLong128[] = "Datenfehler im Header (mehr als 128 kb Text)";
 const char kBadTextStart[] = "Datei ist defekt: Startadresse der Texte stimmt nicht";
 const char kBadTextCount[] = "Datei ist defekt: Anzahl der Texte stimmt nicht";
 const char kNoLayerStart[] = "Datei ist defekt: Folienstart nicht gefunden";
+const char kEndsEarly[] = "Datei ist defekt: Datei endet vorzeitig";
+const char kOutOfMemory[] = "Nicht genug Arbeitsspeicher, um die Zeichnung einzulesen.";
+
+constexpr int kOldestVersion = 500;
+constexpr int kNewestVersion = 2500;
 
 // A two-character version field read as a decimal number: leading blanks and a sign are
 // accepted, reading stops at the first non-digit.
@@ -74,29 +106,24 @@ HeaderResult readHeader(LoadState& state, DrawingModel& model) {
     std::uint8_t start[8];
     in.read(start, 8);
     const int version = parseVersionField(start + 3) * 100 + parseVersionField(start + 6);
-    if (start[0] != 'K' || start[1] != 'V' || start[2] != 'N' || version < 500 || version > 2500) {
+    if (start[0] != 'K' || start[1] != 'V' || start[2] != 'N' || version < kOldestVersion ||
+        version > kNewestVersion) {
         return HeaderResult::Failed;
     }
     state.version = version;
     model.version = version;
-    const bool wide = version >= 1000;
+    // The layout of the header follows the range the number falls in, also for a number that
+    // is not accepted; that is decided after the drawing information.
+    const FormatGeneration generation = generationForVersion(version);
+    const bool wide = generation.wideHeader;
     for (float& value : model.headerValues) {
         value = wide ? static_cast<float>(in.f64()) : in.f32();
     }
     for (std::size_t slot = 0; slot < DrawingInfoTexts::kSlots; ++slot) {
-        std::int64_t length = 0;
-        if (wide) {
-            length = in.i32();
-            if (length > 0x20000 || length < 0) {
-                model.lastLoadError = kTextTooLong128;
-                return HeaderResult::Failed;
-            }
-        } else {
-            length = in.u16();
-            if (length > 0x6000) {
-                model.lastLoadError = kTextTooLong24;
-                return HeaderResult::Failed;
-            }
+        const std::int64_t length = wide ? std::int64_t{in.i32()} : std::int64_t{in.u16()};
+        if (length > generation.headerTextLimit || length < 0) {
+            model.lastLoadError = wide ? kTextTooLong128 : kTextTooLong24;
+            return HeaderResult::Failed;
         }
         std::string text(static_cast<std::size_t>(length), '\0');
         in.read(text.data(), text.size());
@@ -107,89 +134,166 @@ HeaderResult readHeader(LoadState& state, DrawingModel& model) {
     if (!isAcceptedVersion(version)) {
         return HeaderResult::Failed;
     }
-    state.generation = generationForVersion(version);
-    state.elementCount = state.generation.wideElementCount ? in.i32() : in.i16();
+    state.generation = generation;
+    state.elementCount = generation.wideElementCount ? in.i32() : in.i16();
     CountBlock& counts = model.countBlock;
-    for (std::int16_t& value : counts.values) {
-        value = wide ? static_cast<std::int16_t>(in.i32() & 0xFFFF) : in.i16();
+    for (std::size_t i = 0; i < counts.values.size(); ++i) {
+        const std::int32_t value = wide ? in.i32() : in.i16();
+        counts.values[i] = static_cast<std::int16_t>(value & 0xFFFF);
+        if (i == 0) {
+            state.textCountField = value;
+        }
     }
     counts.last = in.i32();
     state.textCount = counts.values[0];
     state.elementStart = in.tell();
-    state.textStart = state.elementStart + state.elementCount * state.generation.recordSize;
+    state.textStart = state.elementStart + state.elementCount * generation.recordSize;
     return HeaderResult::Ok;
 }
 
 enum class BoundaryResult { Consistent, Damaged, Rescan };
 
-BoundaryResult checkBlockBoundaries(LoadState& state, DrawingModel& model) {
-    ByteReader& in = state.in;
-    const std::int64_t resume = in.tell();
-    const int recordSize = state.generation.recordSize;
-    const bool rescanAllowed = state.version >= 1400;
-
+// Whether the element record that the header places last before the text block is one.
+bool lastElementRecordInPlace(LoadState& state) {
     std::uint8_t magic[4];
-    in.seek(state.textStart - recordSize);
-    in.read(magic, 4);
-    if (!detail::hasMagic(magic, detail::kElementMagic)) {
-        if (rescanAllowed) {
-            in.seek(resume);
-            return BoundaryResult::Rescan;
-        }
-        model.lastLoadError = kBadTextStart;
-        in.seek(resume);
-        return BoundaryResult::Damaged;
-    }
+    state.in.seek(state.textStart - state.generation.recordSize);
+    state.in.read(magic, 4);
+    return detail::hasMagic(magic, detail::kElementMagic);
+}
 
+struct TextBlockWalk {
+    std::int64_t texts = 0;  // records with the text magic
+    bool endsAtLayers = false;
+    bool endsAtAnyBlock = false;  // at the layer magic or the text magic
+};
+
+// Walks the text block from S over the text records, as far as they carry their magic.
+TextBlockWalk walkTextBlock(LoadState& state) {
+    ByteReader& in = state.in;
+    const FormatGeneration& g = state.generation;
     in.seek(state.textStart);
-    const int headSize = detail::textHeadSize(state.version);
-    std::int64_t texts = 0;
+    TextBlockWalk walk;
     std::uint8_t head[9];
     for (;;) {
-        in.read(head, static_cast<std::size_t>(headSize));
+        in.read(head, static_cast<std::size_t>(g.textHeadSize));
         if (!detail::hasMagic(head, detail::kTextMagic)) {
             break;
         }
-        ++texts;
-        const std::int64_t length = detail::textHeadLength(head, state.version);
+        ++walk.texts;
+        const std::int64_t length = detail::textHeadLength(head, g);
         // A length below 2 has no text data; skipping never goes backwards.
-        in.skip(std::max<std::int64_t>(length - 2, 0) + detail::textTrailerSize(state.version));
+        in.skip(std::max<std::int64_t>(length - 2, 0) + g.textTrailerSize);
     }
-    if (rescanAllowed && !detail::hasMagic(head, detail::kLayerMagic)) {
-        in.seek(resume);
+    walk.endsAtLayers = detail::hasMagic(head, detail::kLayerMagic);
+    return walk;
+}
+
+// Takes the full text count when the text records confirm it (more than 32,767 texts); else
+// the low 16 bits stay, as every file has been read.
+void confirmTextCount(LoadState& state, std::int64_t textsFound) {
+    if (textsFound != state.textCount && textsFound == state.textCountField &&
+        state.textCountField <= std::numeric_limits<std::int32_t>::max()) {
+        state.textCount = static_cast<std::int32_t>(state.textCountField);
+    }
+}
+
+// Checks the text block at S. `firstLook` allows the answer Rescan for the generations that
+// need it; after a rescan the result is final.
+BoundaryResult checkTextBlock(LoadState& state, bool firstLook) {
+    const TextBlockWalk walk = walkTextBlock(state);
+    if (firstLook && state.generation.rescanTextStart && !walk.endsAtLayers) {
         return BoundaryResult::Rescan;
     }
+    confirmTextCount(state, walk.texts);
     BoundaryResult result = BoundaryResult::Consistent;
-    if (texts != state.textCount) {
-        model.lastLoadError = kBadTextCount;
+    if (walk.texts != state.textCount) {
+        state.damage = kBadTextCount;
         result = BoundaryResult::Damaged;
     }
-    if (!detail::hasMagic(head, detail::kLayerMagic)) {
-        model.lastLoadError = kNoLayerStart;
+    if (!walk.endsAtLayers) {
+        state.damage = kNoLayerStart;
         result = BoundaryResult::Damaged;
     }
-    in.seek(resume);
     return result;
 }
 
-// Finds the real text block start of a file whose type 64 records carry inline blocks.
-void rescanTextStart(LoadState& state) {
+struct RescanResult {
+    std::int64_t textStart = 0;
+    std::int64_t inlineBlocks = 0;  // inline blocks skipped on the way
+};
+
+// Finds the real text block start of a file whose type 64 records carry inline blocks: the
+// element records are walked from E as long as they carry their magic.
+RescanResult rescanTextStart(LoadState& state) {
     ByteReader& in = state.in;
-    const std::int64_t resume = in.tell();
     const int recordSize = state.generation.recordSize;
     std::uint8_t record[68];
+    RescanResult result;
     in.seek(state.elementStart);
     for (;;) {
         in.read(record, static_cast<std::size_t>(recordSize));
         if (!detail::hasMagic(record, detail::kElementMagic)) {
             break;
         }
-        if (leU32(record + 4) == 64) {
+        if (leU32(record + 4) == detail::kDataBoxType) {
             detail::skipInlineBlock(in);
+            ++result.inlineBlocks;
         }
     }
-    state.textStart = in.tell() - recordSize;
+    result.textStart = in.tell() - recordSize;
+    return result;
+}
+
+// The block boundary check: finds S (by a rescan where the generation's writer does not count
+// the inline blocks, or where an inline block was skipped) and records any damage in
+// state.damage. The file position is kept.
+void checkBlockBoundaries(LoadState& state) {
+    ByteReader& in = state.in;
+    const std::int64_t resume = in.tell();
+    const FormatGeneration& g = state.generation;
+    BoundaryResult result = BoundaryResult::Rescan;
+    if (lastElementRecordInPlace(state)) {
+        result = checkTextBlock(state, true);
+    } else if (!g.rescanTextStart) {
+        result = BoundaryResult::Damaged;
+        // Versions whose element reader skips inline blocks: a rescan that meets one finds the
+        // text block behind them; without inline blocks the file is damaged as it always was.
+        if (g.inlineBlocks) {
+            const RescanResult rescan = rescanTextStart(state);
+            if (rescan.inlineBlocks > 0) {
+                state.textStart = rescan.textStart;
+                checkTextBlock(state, false);
+                result = BoundaryResult::Consistent;
+            }
+        }
+        if (result == BoundaryResult::Damaged) {
+            state.damage = kBadTextStart;
+        }
+    }
+    if (result == BoundaryResult::Rescan) {
+        state.textStart = rescanTextStart(state).textStart;
+        checkTextBlock(state, false);
+    }
     in.seek(resume);
+}
+
+// Reads the text, element and layer blocks into `next`; the boundary check has run.
+void readBlocks(LoadState& state, DrawingModel& next) {
+    ByteReader& in = state.in;
+    in.clearReadPastEnd();
+    detail::buildTextTable(state);
+    detail::readElementBlock(state, next);
+    if (state.textTable && state.layerStartKnown) {
+        in.seek(state.layerStart);
+        detail::readLayerBlock(state, next.layers);
+        // The 4 bytes after the layer block, which the layer reader has read as its end mark.
+        in.skip(4);
+    }
+    state.textTable.reset();
+    // Blocks that run past the end of the file: a truncated file.
+    if (in.readPastEnd() && state.damage.empty()) {
+        state.damage = kEndsEarly;
+    }
 }
 
 int loadFrom(ByteReader& in, DrawingModel& model, const std::string& path) {
@@ -199,33 +303,54 @@ int loadFrom(ByteReader& in, DrawingModel& model, const std::string& path) {
     }
     // The drawing is read into a fresh model, which replaces the current one only when the load
     // succeeds: a failed load leaves the previous drawing whole.
-    DrawingModel next;
-    LoadState state{in};
-    if (readHeader(state, next) != HeaderResult::Ok) {
-        model.lastLoadError = next.lastLoadError;
-        return 0;
+    try {
+        DrawingModel next;
+        LoadState state{in};
+        if (readHeader(state, next) != HeaderResult::Ok) {
+            model.lastLoadError = next.lastLoadError;
+            return 0;
+        }
+        next.scales.reset();
+        checkBlockBoundaries(state);
+        readBlocks(state, next);
+        next.currentDrawingPath = path;
+        next.lastLoadError = state.damage;
+        next.setLoadWarning(std::move(state.damage));
+        next.loaded = true;
+        model = std::move(next);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        model.lastLoadError = kOutOfMemory;
+    } catch (const std::length_error&) {
+        model.lastLoadError = kOutOfMemory;
     }
-    next.scales.reset();
-    if (checkBlockBoundaries(state, next) == BoundaryResult::Rescan) {
-        rescanTextStart(state);
+    return 0;
+}
+
+// A path that names something other than a regular file gets its own message before anything
+// is opened: a FIFO or a device would block the reader, a folder is no drawing.
+std::optional<std::string> notARegularFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) {
+        return std::nullopt;  // the open fails and says so
     }
-    detail::buildTextTable(state);
-    detail::readElementBlock(state, next);
-    if (state.textTable && state.layerStartKnown) {
-        in.seek(state.layerStart);
-        detail::readLayerBlock(state, next.layers);
-        in.skip(4);
+    if (std::filesystem::is_directory(status)) {
+        return printableFileName(path) + " ist ein Ordner, keine Zeichnung.";
     }
-    state.textTable.reset();
-    next.currentDrawingPath = path;
-    next.loaded = true;
-    model = std::move(next);
-    return 1;
+    if (!std::filesystem::is_regular_file(status)) {
+        return printableFileName(path) + " ist keine reguläre Datei.";
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 int loadDrawing(DrawingModel& model, const std::string& path) {
+    if (auto message = notARegularFile(path)) {
+        model.lastLoadError = std::move(*message);
+        return 0;
+    }
     ByteReader in(path);
     return loadFrom(in, model, path);
 }

@@ -10,6 +10,25 @@
 
 namespace planora {
 
+// How the element records of a generation are laid out.
+enum class RecordLayout {
+    Dos36,  // 36 bytes: uint16 type, float32 numbers, int16 fields (500 to 700)
+    V10,    // 64 bytes: uint32 type, float64 numbers, int32 fields, layer * 10 + pen
+    V12,    // 64 or 68 bytes, layer * 100 + pen, data boxes and outlines
+};
+
+// How the 12-byte text header of a text body is obtained.
+enum class TextHeaderSource {
+    Supplied,  // not stored in the file: A = 1, B = "-", F1 = 1.0, F2 = 0.0 (500 to 550)
+    Stored,    // the 12 bytes stand at the start of the text data (600 to 700)
+    Wide,      // fields at the offsets of WideTextLayout, float64 numbers (from 1000)
+};
+
+// Offsets of the text data fields from version 1000: A is at 0.
+struct WideTextLayout {
+    int b = 0, f1 = 0, f2 = 0, frameClass = 0, frameShape = 0, string = 0;
+};
+
 // The layout facts of one format generation, the single source for every place that needs them.
 struct FormatGeneration {
     int recordSize;         // 36, 64 or 68 bytes
@@ -17,6 +36,21 @@ struct FormatGeneration {
     bool wideHeader;        // header numbers float64 and text lengths int32 (from 1000)
     bool wideElementCount;  // element count int32 (all but 500 and 510)
     int countBlockSize;     // 20 or 36 bytes
+    RecordLayout recordLayout = RecordLayout::Dos36;
+    // Data boxes (type 64) are followed by an inline block that the record size does not count.
+    bool inlineBlocks = false;
+    // A text block that does not start where the header places it is searched for by walking
+    // the element records (the writer of these versions does not count the inline blocks).
+    bool rescanTextStart = false;
+    std::int64_t headerTextLimit = 0;  // longest drawing information text accepted
+    int textHeadSize = 7;              // magic, length field, flag
+    int textTrailerSize = 3;
+    TextHeaderSource textHeader = TextHeaderSource::Supplied;
+    WideTextLayout wideText{};
+    std::uint8_t textEndByte = 0xFF;  // a text ends at this byte
+    bool degreeSignByte = false;      // the byte 0x11 in a text stands for 0xF8 ("ø")
+    bool absoluteSizeCode = false;    // the size code of a text counts without its sign
+    int layerNumberEnd = 3;           // the layer number stands at offsets k - 2 to k
 };
 
 // Versions accepted: 500, 510, 550, 600, 650, 700 and every hundred from 1000 to 2500.

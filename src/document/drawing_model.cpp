@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace planora {
 
@@ -40,7 +42,12 @@ void ElementStore::releaseElementStore() {
     elements_ = {};
     texts_ = {};
     polygons_ = {};
+    pointX_ = {};
+    pointY_ = {};
+    runStart_ = 0;
+    runOpen_ = false;
     polygonUnderConstruction_.reset();
+    polygonRoom_ = 0;
     capacity_ = 0;
 }
 
@@ -134,15 +141,22 @@ std::size_t ElementStore::addRegularPolygon(double cx, double cy, double r, doub
     return elements_.size();
 }
 
-std::size_t ElementStore::addText(double x, double y, std::string_view text, double angle,
-                                  double height, double widthFactor, int layer, int pen,
-                                  int lineStyle) {
-    if (full()) {
-        return elements_.size();
+std::optional<ElementStore::TextId> ElementStore::keepText(std::string_view text) {
+    if (texts_.size() >= std::numeric_limits<TextId>::max()) {
+        return std::nullopt;
     }
     try {
         texts_.emplace_back(text);
     } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    return static_cast<TextId>(texts_.size() - 1);
+}
+
+std::size_t ElementStore::addSharedText(double x, double y, TextId text, double angle,
+                                        double height, double widthFactor, int layer, int pen,
+                                        int lineStyle) {
+    if (full() || text >= texts_.size()) {
         return elements_.size();
     }
     constexpr double kDegree = 3.141592653589793 / 180.0;
@@ -152,7 +166,44 @@ std::size_t ElementStore::addText(double x, double y, std::string_view text, dou
     e.g[2] = angle;
     e.g[3] = height / 0.75;
     e.g[4] = widthFactor;
-    e.data = static_cast<std::uint32_t>(texts_.size() - 1);
+    e.data = text;
+    return elements_.size();
+}
+
+std::size_t ElementStore::addText(double x, double y, std::string_view text, double angle,
+                                  double height, double widthFactor, int layer, int pen,
+                                  int lineStyle) {
+    if (full()) {
+        return elements_.size();
+    }
+    const std::optional<TextId> id = keepText(text);
+    if (!id) {
+        return elements_.size();
+    }
+    return addSharedText(x, y, *id, angle, height, widthFactor, layer, pen, lineStyle);
+}
+
+void ElementStore::beginPointRun() {
+    runStart_ = pointX_.size();
+    runOpen_ = true;
+}
+
+void ElementStore::addRunPoint(double x, double y) {
+    if (!runOpen_) {
+        return;
+    }
+    pointX_.push_back(x);
+    pointY_.push_back(y);
+}
+
+std::size_t ElementStore::addPolygonOfRun(int layer, int pen, int lineStyle) {
+    if (full() || !runOpen_ || polygons_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+        return elements_.size();
+    }
+    polygons_.push_back({runStart_, runLength()});
+    Element& e = append(ElementKind::Polygon, layer, pen, lineStyle);
+    e.g[2] = static_cast<double>(runLength());
+    e.data = static_cast<std::uint32_t>(polygons_.size() - 1);
     return elements_.size();
 }
 
@@ -168,36 +219,23 @@ std::size_t ElementStore::polygonBuilder(PolygonStep step, double countOrX, doub
             e.layerField = layer + 1;
             e.penField = pen;
             e.lineStyle = lineStyle;
-            PolygonPoints points;
-            const std::int32_t room = std::max<std::int32_t>(0, truncToInt32(countOrX));
-            points.room = static_cast<std::size_t>(room);
-            try {
-                points.x.reserve(points.room);
-                points.y.reserve(points.room);
-                polygons_.push_back(std::move(points));
-            } catch (const std::bad_alloc&) {
-                polygonUnderConstruction_.reset();
-                break;
-            }
-            e.data = static_cast<std::uint32_t>(polygons_.size() - 1);
+            polygonRoom_ =
+                static_cast<std::size_t>(std::max<std::int32_t>(0, truncToInt32(countOrX)));
             polygonUnderConstruction_ = e;
+            beginPointRun();
             break;
         }
         case PolygonStep::Point:
-            if (polygonUnderConstruction_) {
-                PolygonPoints& p = polygons_[polygonUnderConstruction_->data];
-                if (p.x.size() < p.room) {
-                    p.x.push_back(countOrX);
-                    p.y.push_back(y);
-                }
+            if (polygonUnderConstruction_ && runLength() < polygonRoom_) {
+                addRunPoint(countOrX, y);
             }
             break;
         case PolygonStep::Finish:
             if (polygonUnderConstruction_) {
-                Element e = *polygonUnderConstruction_;
-                e.g[2] = static_cast<double>(polygons_[e.data].x.size());
-                elements_.push_back(e);
+                const Element& e = *polygonUnderConstruction_;
+                addPolygonOfRun(e.layerField - 1, e.penField, e.lineStyle);
                 polygonUnderConstruction_.reset();
+                runOpen_ = false;
             }
             break;
     }
@@ -211,12 +249,13 @@ std::string_view ElementStore::text(const Element& e) const {
     return texts_[e.data];
 }
 
-const PolygonPoints& ElementStore::polygon(const Element& e) const {
-    static const PolygonPoints empty;
+PolygonPoints ElementStore::polygon(const Element& e) const {
     if (e.kind != ElementKind::Polygon || e.data >= polygons_.size()) {
-        return empty;
+        return {};
     }
-    return polygons_[e.data];
+    const PolygonSpan& span = polygons_[e.data];
+    return {PointColumn(pointX_.data() + span.offset, span.count),
+            PointColumn(pointY_.data() + span.offset, span.count)};
 }
 
 void DrawingInfoTexts::clear() {
@@ -317,15 +356,42 @@ std::size_t DrawingModel::visibleLayerCount() const {
 }
 
 void applyLayerFlags(DrawingModel& model) {
-    // Collect first: setLayerVisible marks the entries it walks over.
-    std::vector<int> off;
+    // One pass over the layers: a number is hidden when no entry with it is on.
+    std::unordered_map<std::int64_t, bool> anyOn;
     for (const LayerEntry& entry : model.layers) {
-        if (entry.visible == 0) {
-            off.push_back(entry.number);
+        bool& on = anyOn[entry.number];
+        on = on || entry.visible != 0;
+    }
+    // Elements carry layer number + 1; numbers below 0 have no elements that could be hidden.
+    // Layer numbers have three digits in the file, so a table serves; a set takes the rest.
+    constexpr std::int64_t kTableSize = 4096;
+    std::vector<char> hiddenSmall(kTableSize, 0);
+    std::unordered_set<std::int64_t> hiddenLarge;
+    bool anyHidden = false;
+    for (const auto& [number, on] : anyOn) {
+        if (!on && number >= 0) {
+            anyHidden = true;
+            if (number + 1 < kTableSize) {
+                hiddenSmall[static_cast<std::size_t>(number + 1)] = 1;
+            } else {
+                hiddenLarge.insert(number + 1);
+            }
         }
     }
-    for (int layer : off) {
-        model.setLayerVisible(layer, false);
+    if (!anyHidden) {
+        return;
+    }
+    // One pass over the elements.
+    Element* elements = model.store.mutableElementArray();
+    const std::size_t n = model.store.elementCount();
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int64_t f = elements[i].layerField;
+        const std::int64_t field = f < 0 ? -f : f;
+        const bool hide = field < kTableSize ? hiddenSmall[static_cast<std::size_t>(field)] != 0
+                                             : hiddenLarge.count(field) != 0;
+        if (hide) {
+            elements[i].layerField = static_cast<std::int32_t>(-field);
+        }
     }
 }
 

@@ -5,12 +5,14 @@
 // them with toUtf8FromCp1252() (text_encoding.h) for display.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace planora {
@@ -49,10 +51,41 @@ struct Element {
     int layer() const { return (layerField < 0 ? -layerField : layerField) - 1; }
 };
 
+// One coordinate of the points of a polygon, viewed in the store's point pool.
+class PointColumn {
+  public:
+    using value_type = double;
+    using const_iterator = const double*;
+    using iterator = const double*;
+
+    PointColumn() = default;
+    PointColumn(const double* data, std::size_t size) : data_(data), size_(size) {}
+
+    double operator[](std::size_t i) const { return data_[i]; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const double* data() const { return data_; }
+    const double* begin() const { return data_; }
+    const double* end() const { return data_ + size_; }
+
+    friend bool operator==(const PointColumn& a, const PointColumn& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+    friend bool operator==(const PointColumn& a, const std::vector<double>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+  private:
+    const double* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The points of one polygon. Valid until the store changes.
 struct PolygonPoints {
-    std::vector<double> x;
-    std::vector<double> y;
-    std::size_t room = 0;  // the point count the polygon was begun with
+    PointColumn x;
+    PointColumn y;
+
+    std::size_t size() const { return x.size(); }
 };
 
 // The elements of one drawing: one array with a capacity fixed when it is created, so that adding
@@ -102,18 +135,45 @@ class ElementStore {
     std::size_t polygonBuilder(PolygonStep step, double countOrX, double y, int layer, int pen,
                                int lineStyle);
 
+    // Texts shared by many elements: keepText() stores a text once and returns its id (none when
+    // the memory cannot be had); addSharedText() adds a text element that refers to it.
+    using TextId = std::uint32_t;
+    std::optional<TextId> keepText(std::string_view text);
+    std::size_t addSharedText(double x, double y, TextId text, double angle, double height,
+                              double widthFactor, int layer, int pen, int lineStyle);
+
+    // A run of points that grows while polygons are taken from it: every polygon added with
+    // addPolygonOfRun() has the points appended so far, stored once for all of them. Beginning a
+    // run ends the previous one.
+    void beginPointRun();
+    void addRunPoint(double x, double y);
+    std::size_t addPolygonOfRun(int layer, int pen, int lineStyle);
+
     std::string_view text(const Element& e) const;
-    const PolygonPoints& polygon(const Element& e) const;
+    PolygonPoints polygon(const Element& e) const;
 
   private:
+    struct PolygonSpan {
+        std::size_t offset = 0;
+        std::size_t count = 0;
+    };
+
     bool full() const { return elements_.size() >= capacity_; }
     Element& append(ElementKind kind, int layer, int pen, int lineStyle);
+    std::size_t runLength() const { return pointX_.size() - runStart_; }
 
     std::vector<Element> elements_;
     std::size_t capacity_ = 0;
     std::vector<std::string> texts_;
-    std::vector<PolygonPoints> polygons_;
+    std::vector<PolygonSpan> polygons_;
+    // Every polygon point of the drawing, in runs; a polygon is a prefix of its run.
+    std::vector<double> pointX_;
+    std::vector<double> pointY_;
+    std::size_t runStart_ = 0;
+    bool runOpen_ = false;
+    // The polygon begun through polygonBuilder: its element and the point count it takes.
     std::optional<Element> polygonUnderConstruction_;
+    std::size_t polygonRoom_ = 0;
 };
 
 struct LayerEntry {
@@ -187,14 +247,14 @@ class DrawingModel {
     ScaleStatistics scales;
     std::string currentDrawingPath;
     // The message of the last failed load; after a successful load of a damaged file, the
-    // damage ("Datei ist defekt: ..."), which the program shows as a warning.
+    // damage ("Datei ist defekt: ..."). A failed load sets it and leaves the rest of the model,
+    // its loadWarning() included, as it was.
     std::string lastLoadError;
     bool loaded = false;
 
-    const std::string& loadWarning() const {
-        static const std::string none;
-        return loaded ? lastLoadError : none;
-    }
+    // The damage found in the drawing this model holds; empty for a sound file.
+    const std::string& loadWarning() const { return warning_; }
+    void setLoadWarning(std::string warning) { warning_ = std::move(warning); }
 
     // Shows or hides every element of the layer and marks every layer entry with that number.
     void setLayerVisible(int layer, bool on);
@@ -208,9 +268,12 @@ class DrawingModel {
 
   private:
     std::size_t layerCursor_ = 0;
+    std::string warning_;
 };
 
-// Hides every layer that the file marks as switched off; done when a drawing is opened.
+// Hides the layers that the file marks as switched off; done when a drawing is opened. A layer
+// number is hidden only when every entry with that number is off, so that an element any entry
+// shows stays visible. Linear in layers and elements.
 void applyLayerFlags(DrawingModel& model);
 
 }  // namespace planora

@@ -39,32 +39,32 @@ struct LoadState {
     FormatGeneration generation{};
     std::int64_t elementCount = 0;  // N
     std::int32_t textCount = 0;     // T
+    // The text count field as the file holds it: from version 1000 it has 32 bits, of which the
+    // count block keeps the low 16; the full value counts where the text records confirm it.
+    std::int64_t textCountField = 0;
     std::int64_t elementStart = 0;  // E
     std::int64_t textStart = 0;     // S
     std::int64_t layerStart = 0;    // F
     bool layerStartKnown = false;
     std::optional<std::vector<TextEntry>> textTable;
+    // The damage found ("Datei ist defekt: ..."); empty for a sound file.
+    std::string damage;
 };
 
 constexpr char kElementMagic[4] = {'K', 'V', 'N', 'A'};
 constexpr char kTextMagic[4] = {'K', 'V', 'N', 'T'};
 constexpr char kLayerMagic[4] = {'K', 'V', 'N', 'F'};
 
+// The record type of a data box, whose record is followed by an inline block.
+inline constexpr std::uint32_t kDataBoxType = 64;
+
 inline bool hasMagic(const std::uint8_t* bytes, const char (&magic)[4]) {
     return bytes[0] == std::uint8_t(magic[0]) && bytes[1] == std::uint8_t(magic[1]) &&
            bytes[2] == std::uint8_t(magic[2]) && bytes[3] == std::uint8_t(magic[3]);
 }
 
-// Size of a text record head (magic, length, flag) and trailer.
-inline int textHeadSize(int version) {
-    return version < 1000 ? 7 : 9;
-}
-inline int textTrailerSize(int version) {
-    return version < 1000 ? 3 : 5;
-}
-
 // Reads the length field of a text record head.
-std::int32_t textHeadLength(const std::uint8_t* head, int version);
+std::int32_t textHeadLength(const std::uint8_t* head, const FormatGeneration& generation);
 
 void buildTextTable(LoadState& state);
 std::size_t readLayerBlock(LoadState& state, LayerList& layers);

@@ -6,14 +6,16 @@
 
 namespace planora {
 
-OpenResult openDrawing(const std::string& path) {
+OpenResult openDrawing(const std::string& path, OpenOptions options) {
     OpenResult result;
     DrawingModel model;
     if (loadDrawing(model, path) == 0) {
         result.error = model.lastLoadError;
         return result;
     }
-    applyLayerFlags(model);
+    if (options.hideSwitchedOffLayers) {
+        applyLayerFlags(model);
+    }
     result.warning = model.loadWarning();
     result.model = std::move(model);
     return result;

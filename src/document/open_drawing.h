@@ -22,7 +22,15 @@ struct OpenResult {
     bool ok() const { return model.has_value(); }
 };
 
+struct OpenOptions {
+    // Hide the layers the file marks as switched off (applyLayerFlags), as the viewer shows the
+    // drawing; off for a report of the file as it is stored.
+    bool hideSwitchedOffLayers = true;
+};
+
 // Reads the drawing at `path` (a local file name in the platform's encoding) into a fresh model.
-OpenResult openDrawing(const std::string& path);
+// Only regular files are opened: a folder, FIFO, device or socket fails at once with its own
+// message, as does a load that runs out of memory.
+OpenResult openDrawing(const std::string& path, OpenOptions options = {});
 
 }  // namespace planora

@@ -42,14 +42,22 @@ std::size_t frameElementEstimate(char frameClass, char frameShape) {
     return n;
 }
 
+FrameCounts frameCounts(std::string_view text) {
+    return {frameCharacterCount(text), frameFirstWordCount(text)};
+}
+
 void addTextFrame(ElementStore& store, double x, double y, double angle, double h, int layer,
                   char frameClass, char frameShape, std::string_view text) {
+    addTextFrame(store, x, y, angle, h, layer, frameClass, frameShape, frameCounts(text));
+}
+
+void addTextFrame(ElementStore& store, double x, double y, double angle, double h, int layer,
+                  char frameClass, char frameShape, const FrameCounts& counts) {
     if (frameClass == '0') {
         switch (frameShape) {
             case '1':
             case '2': {
-                const std::size_t n =
-                    frameShape == '1' ? frameCharacterCount(text) : frameFirstWordCount(text);
+                const std::size_t n = frameShape == '1' ? counts.whole : counts.firstWord;
                 const double length = static_cast<double>(n) * h;
                 const double r = length > 0 ? 0.5 * length + 0.5 * h : 1.5 * h;
                 const Point centre = textCentre(x, y, angle, h, n);
@@ -58,8 +66,7 @@ void addTextFrame(ElementStore& store, double x, double y, double angle, double 
             }
             case '3':
             case '4': {
-                const std::size_t n =
-                    frameShape == '3' ? frameCharacterCount(text) : frameFirstWordCount(text);
+                const std::size_t n = frameShape == '3' ? counts.whole : counts.firstWord;
                 const double length = static_cast<double>(n) * h;
                 const double width = length + (frameShape == '3' ? 0.4 : 0.1) * h;
                 const Point centre = textCentre(x, y, angle, h, n);
@@ -67,7 +74,7 @@ void addTextFrame(ElementStore& store, double x, double y, double angle, double 
                 break;
             }
             case '5': {
-                const std::size_t n = frameCharacterCount(text);
+                const std::size_t n = counts.whole;
                 const double length = static_cast<double>(n) * h;
                 const Point centre = textCentre(x, y, angle, h, n);
                 const double c = std::cos(angle * kDegree);
@@ -93,7 +100,7 @@ void addTextFrame(ElementStore& store, double x, double y, double angle, double 
         return;
     }
     if ((frameClass == '1' || frameClass == '2') && frameShape >= '3' && frameShape <= '9') {
-        const std::size_t n = frameCharacterCount(text);
+        const std::size_t n = counts.whole;
         const double length = static_cast<double>(n) * h;
         const Point centre = textCentre(x, y, angle, h, n);
         store.addRegularPolygon(centre.x, centre.y, length, frameClass == '1' ? 90.0 : 270.0,

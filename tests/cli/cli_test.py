@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end tests of planora-cli info and dump: exit codes, messages and the JSON model."""
 import json
+import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -131,6 +133,98 @@ class InfoAndErrorsTest(unittest.TestCase):
         helped = run("--help")
         self.assertEqual(helped.returncode, 0)
         self.assertIn("planora-cli info ZEICHNUNG.akt", helped.stdout)
+
+
+def run_limited(limit_kib, *args):
+    """Runs the CLI under an address-space limit (ulimit -v), its output thrown away."""
+    command = " ".join(shlex.quote(a) for a in [CLI, *args])
+    return subprocess.run(["bash", "-c", f"ulimit -v {limit_kib}; exec {command} >/dev/null"],
+                          capture_output=True, text=True, timeout=300)
+
+
+def startup_limit_kib():
+    """The smallest address-space limit (to 16 MiB) under which the CLI starts at all, or None
+    where no limit lets it start (a sanitizer build reserves terabytes of address space)."""
+    def starts(limit):
+        return run_limited(limit, "--version").returncode == 0
+
+    high = 64 * 1024
+    while not starts(high):
+        high *= 2
+        if high > 4 * 1024 * 1024:
+            return None
+    low = high // 2
+    while high - low > 16 * 1024:
+        middle = (low + high) // 2
+        if starts(middle):
+            high = middle
+        else:
+            low = middle
+    return high
+
+
+class HostileInputTest(unittest.TestCase):
+    def test_memory_stays_within_64_times_the_file_under_ulimit(self):
+        base = startup_limit_kib()
+        if base is None:
+            self.skipTest("no address-space limit lets this build start")
+        for name in ("shared-text.akt", "outline-ends.akt"):
+            path = Fixtures.path(name)
+            limit = base + (64 * os.path.getsize(path) + 64 * 1024 * 1024) // 1024
+            for command in ("info", "dump"):
+                with self.subTest(name=name, command=command):
+                    result = run_limited(limit, command, path)
+                    self.assertEqual(result.returncode, 0, result.stderr)
+        # The files are read whole: every text record is there.
+        info = run("info", Fixtures.path("shared-text.akt"))
+        self.assertIn("  Texte: 1500\n", info.stdout)
+
+    def test_non_regular_files_are_rejected_at_once(self):
+        folder = tempfile.mkdtemp(prefix="planora-cli-")
+        fifo = os.path.join(folder, "p.akt")
+        os.mkfifo(fifo)
+        for command in ("info", "dump"):
+            with self.subTest(command=command):
+                result = run(command, fifo)  # would block forever if opened
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(f"{fifo} ist keine reguläre Datei.", result.stderr)
+                result = run(command, folder)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(f"{folder} ist ein Ordner, keine Zeichnung.", result.stderr)
+
+    def test_full_stdout_exits_1_with_a_message(self):
+        for command in ("info", "dump"):
+            with self.subTest(command=command):
+                with open("/dev/full", "w") as full:
+                    result = subprocess.run([CLI, command, Fixtures.path("outline-ends.akt")],
+                                            stdout=full, stderr=subprocess.PIPE, text=True,
+                                            timeout=60)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("Ausgabe kann nicht geschrieben werden", result.stderr)
+
+    def test_file_names_are_printed_without_control_characters(self):
+        folder = tempfile.mkdtemp(prefix="planora-cli-")
+        name = os.path.join(folder, "ctl\x1b[31mred\x07.akt")
+        with open(Fixtures.path("damaged.akt"), "rb") as src, open(name, "wb") as dst:
+            dst.write(src.read())
+        for command in ("info", "dump"):
+            with self.subTest(command=command):
+                result = run(command, name)
+                self.assertEqual(result.returncode, 0)
+                self.assertNotIn("\x1b", result.stderr + result.stdout)
+                self.assertIn("ctl\\x1B[31mred\\x07.akt", result.stderr)
+
+
+class ExampleDumpsTest(unittest.TestCase):
+    def test_example_dumps_match_the_stored_ones(self):
+        expected = Path(__file__).parent / "expected"
+        for path in sorted(EXAMPLES.glob("*.akt")):
+            with self.subTest(path.name):
+                result = subprocess.run([CLI, "dump", str(path)], capture_output=True,
+                                        timeout=60)
+                self.assertEqual(result.returncode, 0)
+                stored = (expected / (path.stem + ".json")).read_bytes()
+                self.assertEqual(result.stdout, stored)
 
 
 if __name__ == "__main__":

@@ -62,5 +62,36 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::ofstream(dir + "/text.akt") << "Dies ist keine Zeichnung.\n";
+    // Hostile files: one long text named by many text records, and an outline ended after each
+    // of its points. Copied per record, they would need hundreds of megabytes.
+    akt::Drawing shared;
+    shared.version = 2500;
+    const std::int64_t number =
+        akt::addText(shared, 0, 0, std::string(256 * 1024, 'x'), akt::TextPlacement{});
+    for (int i = 1; i < 1500; ++i) {
+        shared.elements.push_back(
+            akt::textElementRecord(shared.version, i, 0, number, akt::TextPlacement{}));
+    }
+    akt::addLayer(shared, 0, "Texte");
+    akt::Drawing outline;
+    outline.version = 2500;
+    akt::ElementRecord begin;
+    begin.type = akt::type::kOutlineBegin;
+    outline.elements.push_back(begin);
+    for (int i = 0; i < 4000; ++i) {
+        akt::ElementRecord point;
+        point.type = akt::type::kOutlinePoint;
+        point.a = i;
+        point.b = i % 7;
+        outline.elements.push_back(point);
+        akt::ElementRecord end;
+        end.type = akt::type::kOutlineEnd;
+        outline.elements.push_back(end);
+    }
+    akt::addLayer(outline, 0, "Flaechen");
+    if (!akt::writeDrawingFile(shared, dir + "/shared-text.akt") ||
+        !akt::writeDrawingFile(outline, dir + "/outline-ends.akt")) {
+        return 1;
+    }
     return 0;
 }

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     planora::DrawingModel model;
     if (planora::loadDrawingFromBytes(model, std::span<const std::uint8_t>(data, size),
                                       "fuzz.akt") == 1) {
-        // Walk everything the viewer would read of the model.
+        // Hide the off layers as opening does, then walk everything the viewer reads.
+        planora::applyLayerFlags(model);
         volatile std::size_t length = planora::drawingJson(model).size();
         (void)length;
     }
