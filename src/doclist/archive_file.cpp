@@ -538,10 +538,16 @@ ArchiveContents readArchiveBytes(std::span<const std::uint8_t> file) {
     if (!root) {
         return notCompound;
     }
+    GPtr<GsfInput> images(gsf_infile_child_by_name(root.get(), kImagesStream));
+    GPtr<GsfInput> items(gsf_infile_child_by_name(root.get(), kItemsStream));
+    return readArchiveInputs(images.get(), items.get(), file.size());
+}
+
+ArchiveContents readArchiveInputs(GsfInput* pstream, GsfInput* lvItems, std::size_t limit) {
     std::optional<std::vector<std::uint8_t>> images;
     std::optional<std::vector<std::uint8_t>> items;
-    if (GPtr<GsfInput> child(gsf_infile_child_by_name(root.get(), kImagesStream)); child) {
-        images = readWholeStream(child.get(), file.size());
+    if (pstream != nullptr) {
+        images = readWholeStream(pstream, limit);
         if (!images) {
             ArchiveContents bad;
             bad.status = ArchiveLoadStatus::BadImages;
@@ -550,8 +556,8 @@ ArchiveContents readArchiveBytes(std::span<const std::uint8_t> file) {
             return bad;
         }
     }
-    if (GPtr<GsfInput> child(gsf_infile_child_by_name(root.get(), kItemsStream)); child) {
-        items = readWholeStream(child.get(), file.size());
+    if (lvItems != nullptr) {
+        items = readWholeStream(lvItems, limit);
     }
     return readArchiveStreams(images ? &*images : nullptr, items ? &*items : nullptr);
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+typedef struct _GsfInput GsfInput;
+
 namespace planora {
 
 // One document list item's texts: slot 0 the label, slot 1 the full path (both in the platform's
@@ -121,6 +123,9 @@ ArchiveContents readArchiveBytes(std::span<const std::uint8_t> file);
 // Reads the two streams given separately (either may be missing).
 ArchiveContents readArchiveStreams(const std::vector<std::uint8_t>* pstream,
                                    const std::vector<std::uint8_t>* lvItems);
+// Reads the two streams from libgsf inputs (either may be null for a missing stream). A stream
+// larger than `limit` bytes counts as unreadable.
+ArchiveContents readArchiveInputs(GsfInput* pstream, GsfInput* lvItems, std::size_t limit);
 // Reads the archive file at `path` (a regular file only).
 ArchiveContents readArchiveFile(const std::string& path);
 
