@@ -257,6 +257,10 @@ int createArchive(const std::string& output, const std::vector<std::string>& dra
         renderer.invalidateElementCache();
         list.addDrawing(ec ? input : full, *opened.model, renderer);
     }
+    if (list.items().empty()) {
+        err << "Keine der Zeichnungen konnte eingelesen werden; es wurde kein Archiv angelegt.\n";
+        return 1;
+    }
     const std::string problem = list.saveArchive(output);
     if (!problem.empty()) {
         err << problem << "\n";

@@ -110,6 +110,9 @@ with tempfile.TemporaryDirectory() as tmp:
     check(r.returncode == 2, f"--create onto an input: {r.returncode}")
     r = run("--create", os.path.join(tmp, "teil.ad"), drawings[0], bad)
     check(r.returncode == 1 and "Einlesefehler" in r.stderr.decode(), "a drawing that fails to load")
+    nothing = os.path.join(tmp, "nichts.ad")
+    r = run("--create", nothing, bad)
+    check(r.returncode == 1 and not os.path.exists(nothing), "an archive of no drawings was written")
 
 for f in failures:
     print("FAIL:", f)
