@@ -85,6 +85,29 @@ struct Dib {
     std::span<const std::uint8_t> rows;  // stride * height bytes
     std::size_t stride = 0;
 
+    // Pixels x to x + n - 1 of row y (counted from the top) into `out`; see pixel().
+    void row(std::int64_t x, std::int64_t y, int n, std::uint32_t* out) const {
+        const std::size_t fileRow = static_cast<std::size_t>(topDown ? y : height - 1 - y);
+        const std::uint8_t* p = rows.data() + fileRow * stride;
+        if (bits == 24) {
+            const std::uint8_t* q = p + static_cast<std::size_t>(x) * 3;
+            for (int i = 0; i < n; ++i, q += 3) {
+                out[i] =
+                    0xFF000000u | (std::uint32_t{q[2]} << 16) | (std::uint32_t{q[1]} << 8) | q[0];
+            }
+        } else if (bits == 32) {
+            const std::uint8_t* q = p + static_cast<std::size_t>(x) * 4;
+            for (int i = 0; i < n; ++i, q += 4) {
+                out[i] = (std::uint32_t{q[3]} << 24) | (std::uint32_t{q[2]} << 16) |
+                         (std::uint32_t{q[1]} << 8) | q[0];
+            }
+        } else {
+            for (int i = 0; i < n; ++i) {
+                out[i] = pixel(x + i, y);
+            }
+        }
+    }
+
     // Pixel (x, y), y counted from the top, as 0xAARRGGBB; 32-bit pixels keep their alpha byte.
     std::uint32_t pixel(std::int64_t x, std::int64_t y) const {
         const std::size_t row = static_cast<std::size_t>(topDown ? y : height - 1 - y);
@@ -429,11 +452,11 @@ std::optional<ImageListData> decodeImageList(std::span<const std::uint8_t> bytes
         const std::int64_t top = static_cast<std::int64_t>(i / 4) * cy;
         bool anyAlpha = false;
         for (int y = 0; y < cy; ++y) {
-            for (int x = 0; x < cx; ++x) {
-                const std::uint32_t p = colour->pixel(left + x, top + y);
-                anyAlpha = anyAlpha || (p >> 24) != 0;
-                image.pixels[static_cast<std::size_t>(y) * cx + x] = p;
-            }
+            colour->row(left, top + y, cx, image.pixels.data() + static_cast<std::size_t>(y) * cx);
+        }
+        if (colour->bits == 32) {
+            anyAlpha = std::any_of(image.pixels.begin(), image.pixels.end(),
+                                   [](std::uint32_t p) { return (p >> 24) != 0; });
         }
         // 32-bit images whose alpha bytes are all zero carry no alpha: they are opaque.
         if (colour->bits == 32 && !anyAlpha) {
