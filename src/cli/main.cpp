@@ -13,6 +13,9 @@
 #ifdef PLANORA_HAVE_RENDER
 #include "render_command.h"
 #endif
+#ifdef PLANORA_HAVE_ARCHIVE
+#include "archive_command.h"
+#endif
 
 namespace {
 
@@ -25,6 +28,9 @@ const char kUsage[] =
     "  planora-cli render ZEICHNUNG.akt... -o AUSGABE\n"
     "                                     Zeichnung als PNG, SVG oder PDF ausgeben\n"
     "                                     (planora-cli render --help zeigt die Optionen)\n"
+#endif
+#ifdef PLANORA_HAVE_ARCHIVE
+    "  planora-cli archive ARCHIV.ad      Archivdatei auflisten (planora-cli archive --help)\n"
 #endif
     "  planora-cli --help                 diese Hilfe\n"
     "  planora-cli --version              Versionsnummer\n"
@@ -108,6 +114,11 @@ int main(int argc, char** argv) {
     if (command == "render") {
         return runRenderCommand(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
                                 std::cerr);
+    }
+#endif
+#ifdef PLANORA_HAVE_ARCHIVE
+    if (command == "archive") {
+        return runArchiveCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     }
 #endif
     return usageError("Unbekannter Befehl \"" + command + "\".");

@@ -1,0 +1,137 @@
+// Times (a) loading an archive of 500 entries with their thumbnails into the document list, and
+// (b) the thumbnail of the 1,000,000-element drawing against the time the drawing takes to load,
+// and prints both with the thumbnail's share of the load.
+//
+//   planora_archive_bench [FILE]   (FILE defaults to planora-bench-1m.akt in the temp folder; it
+//                                  is written first when it does not exist)
+#include <QGuiApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive_file.h"
+#include "bench_drawing.h"
+#include "document_list.h"
+#include "open_drawing.h"
+#include "renderer.h"
+
+using namespace planora;
+namespace fs = std::filesystem;
+
+namespace {
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// An archive of `count` entries, each with a 122 x 97 thumbnail of its own and the texts a
+// drawing typically carries.
+void writeLargeArchive(const std::string& path, int count) {
+    ImageListData images;
+    images.cx = 122;
+    images.cy = 97;
+    std::vector<ArchiveItem> items;
+    std::uint32_t seed = 1;
+    for (int i = 0; i < count; ++i) {
+        RawImage image;
+        image.width = 122;
+        image.height = 97;
+        image.pixels.resize(122 * 97);
+        for (std::uint32_t& p : image.pixels) {
+            seed = seed * 1664525u + 1013904223u;
+            p = 0xFF000000u | ((seed >> 8) & 0x00FFFFFFu);
+        }
+        images.images.push_back(std::move(image));
+        ArchiveItem item;
+        const std::string name = "zeichnung-" + std::to_string(i) + ".akt";
+        item.entry.texts[0] = name;
+        item.entry.texts[1] = "C:\\Projekte\\Lindenweg\\" + name;
+        item.entry.texts[2] = "Einfamilienhaus Lindenweg 7";
+        item.entry.texts[3] = "Wohnhaus M\xFCller";
+        item.entry.texts[4] = "Erdgeschoss";
+        item.entry.texts[6] = "14.03.1994";
+        item.entry.texts[12] =
+            "*Grundriss Erdgeschoss, Entwurf\x06Au\xDF"
+            "enw\xE4nde Mauerwerk 30 cm";
+        item.imageIndex = i;
+        items.push_back(std::move(item));
+    }
+    const std::string problem = writeArchiveFile(path, &images, items);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        std::exit(1);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+    const std::string drawing = argc > 1 ? argv[1] : bench::benchDrawingPath();
+
+    // (a) Loading a 500-entry archive, the median of five runs.
+    const std::string archive = (fs::temp_directory_path() / "planora-bench-500.ad").string();
+    writeLargeArchive(archive, 500);
+    std::vector<double> loads;
+    std::size_t entries = 0;
+    for (int run = 0; run < 5; ++run) {
+        DocumentList list;
+        const auto start = std::chrono::steady_clock::now();
+        const DocumentList::LoadResult result = list.loadArchive(archive);
+        loads.push_back(millisecondsSince(start));
+        if (!result.ok) {
+            std::fprintf(stderr, "%s %s\n", result.message.c_str(), result.detail.c_str());
+            return 1;
+        }
+        entries = list.items().size();
+    }
+    std::sort(loads.begin(), loads.end());
+    std::printf(
+        "archive of %zu entries with thumbnails (%.1f MB): load %.1f ms (median of 5, "
+        "goal <= 300 ms)\n",
+        entries, static_cast<double>(fs::file_size(archive)) / 1e6, loads[2]);
+    fs::remove(archive);
+
+    // (b) The thumbnail of the large drawing against its load.
+    auto start = std::chrono::steady_clock::now();
+    OpenResult opened = openDrawing(drawing);
+    const double loadMs = millisecondsSince(start);
+    if (!opened.ok()) {
+        std::fprintf(stderr, "Einlesefehler: %s\n", opened.error.c_str());
+        return 1;
+    }
+    Renderer renderer;
+    start = std::chrono::steady_clock::now();
+    const QImage thumbnail = renderThumbnail(*opened.model, renderer, defaultThumbnailSize(),
+                                             renderer.backgroundColour());
+    const double firstMs = millisecondsSince(start);
+    // The first render also builds the renderer's per-drawing element boxes, which the window's
+    // own paints of the same drawing then reuse; the later renders show the thumbnail's own cost.
+    std::vector<double> again;
+    for (int run = 0; run < 3; ++run) {
+        start = std::chrono::steady_clock::now();
+        renderThumbnail(*opened.model, renderer, defaultThumbnailSize(),
+                        renderer.backgroundColour());
+        again.push_back(millisecondsSince(start));
+    }
+    std::sort(again.begin(), again.end());
+    std::printf("drawing %s (%zu elements): load %.1f ms\n", drawing.c_str(),
+                opened.model->store.elementCount(), loadMs);
+    std::printf(
+        "thumbnail %d x %d, first render (builds the element boxes): %.1f ms = %.1f %% of "
+        "the load\n",
+        thumbnail.width(), thumbnail.height(), firstMs, 100.0 * firstMs / loadMs);
+    std::printf(
+        "thumbnail %d x %d, element boxes built: %.1f ms = %.1f %% of the load "
+        "(median of 3; goal <= 10 %%)\n",
+        thumbnail.width(), thumbnail.height(), again[1], 100.0 * again[1] / loadMs);
+    return 0;
+}

@@ -1,0 +1,13 @@
+// Test main for the document list tests: images, fonts and painting need a GUI application; the
+// offscreen platform is used unless another one is asked for.
+#include <gtest/gtest.h>
+#include <QGuiApplication>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
