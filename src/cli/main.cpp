@@ -9,6 +9,7 @@
 
 #ifdef PLANORA_HAVE_RENDER
 #include "render_command.h"
+#include "thumbnail_command.h"
 #endif
 
 namespace {
@@ -22,6 +23,10 @@ const char kUsage[] =
     "  planora-cli render ZEICHNUNG.akt... -o AUSGABE\n"
     "                                     Zeichnung als PNG, SVG oder PDF ausgeben\n"
     "                                     (planora-cli render --help zeigt die Optionen)\n"
+#endif
+#ifdef PLANORA_HAVE_RENDER
+    "  planora-cli thumbnail [-s GRÖSSE] ZEICHNUNG.akt AUSGABE.png\n"
+    "                                     Vorschaubild für Dateimanager\n"
 #endif
     "  planora-cli --help                 diese Hilfe\n"
     "  planora-cli --version              Versionsnummer\n"
@@ -79,6 +84,10 @@ int main(int argc, char** argv) {
     if (command == "render") {
         return runRenderCommand(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
                                 std::cerr);
+    }
+    if (command == "thumbnail") {
+        return runThumbnailCommand(std::vector<std::string>(args.begin() + 1, args.end()),
+                                   std::cout, std::cerr);
     }
 #endif
     return usageError("Unbekannter Befehl \"" + command + "\".");
