@@ -127,6 +127,12 @@ int runThumbnailCommand(const std::vector<std::string>& args, std::ostream& out,
             << " (" << input << ")\n";
         return 1;
     }
+    // A drawing that loaded only in part gets no preview: a file manager would keep showing the
+    // incomplete picture as if it were the drawing.
+    if (!opened.warning.empty()) {
+        err << opened.warning << " (" << input << ")\n";
+        return 1;
+    }
 
     // Previews are made without a screen, also where one exists: the file manager runs them
     // in the background.
