@@ -244,11 +244,19 @@ void MainWindow::showGeneralOptions() {
         settings_.setTitleMode(*mode);
     }
     if (dialog.printToChecked() && !printToFound_) {
-        // The message comes whether or not the entry could be written; without a drawing type
-        // nothing happens at all.
-        if (registerPrintTo(places, programExecName()) != PrintToResult::NoDrawingType) {
-            showMessage(QMessageBox::NoIcon, QString::fromUtf8(kPrintToCaption),
-                        printToRegisteredText());
+        // Without a drawing type nothing happens at all; an entry that could not be written is
+        // reported as such, not as success.
+        switch (registerPrintTo(places, programExecName())) {
+            case PrintToResult::NoDrawingType:
+                break;
+            case PrintToResult::Written:
+                showMessage(QMessageBox::NoIcon, QString::fromUtf8(kPrintToCaption),
+                            printToRegisteredText());
+                break;
+            case PrintToResult::WriteFailed:
+                showMessage(QMessageBox::Warning, QString::fromUtf8(kPrintToFailedCaption),
+                            printToFailedText(places));
+                break;
         }
     }
     if (dialog.shortcutChecked() && createDesktopShortcut(places, programExecName())) {

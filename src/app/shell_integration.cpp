@@ -360,6 +360,13 @@ QString printToRegisteredText() {
         "wird.");
 }
 
+QString printToFailedText(const XdgPlaces& places) {
+    return QStringLiteral(
+               "Drucken mittels Drag und Drop konnte nicht aktiviert werden:\n%1\nkann nicht "
+               "geschrieben werden.")
+        .arg(places.dataHome + QStringLiteral("/applications/planora-print.desktop"));
+}
+
 bool createDesktopShortcut(const XdgPlaces& places, const QString& execName) {
     if (places.desktopDir.isEmpty() || !QDir().mkpath(places.desktopDir)) {
         return false;

@@ -72,6 +72,9 @@ PrintToResult registerPrintTo(const XdgPlaces& places, const QString& execName);
 // The message shown after registerPrintTo() wrote (or tried to write) the entry.
 QString printToRegisteredText();
 inline constexpr char kPrintToCaption[] = "Planora - Info";
+// The message shown instead when the entry could not be written.
+QString printToFailedText(const XdgPlaces& places);
+inline constexpr char kPrintToFailedCaption[] = "Planora - Achtung";
 
 // ---- Desktop launcher ----
 

@@ -248,7 +248,16 @@ TEST_F(DesktopTest, PrintCheckboxRegistersOnceAndOnlyWithADrawingType) {
     EXPECT_TRUE(messages_.empty());
     EXPECT_FALSE(QFile::exists(entry));
 
+    // A folder that cannot take the entry: the failure is reported, not a success.
     claimInSystem("application/x-zeiprog-akt", "*.akt");
+    writeText(path("data/applications"), "eine Datei, kein Ordner");
+    window.executeCommand(CmdGeneralOptions);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].caption, QStringLiteral("Planora - Achtung"));
+    EXPECT_FALSE(isPrintToRegistered(XdgPlaces::fromEnvironment()));
+    messages_.clear();
+    QFile::remove(path("data/applications"));
+
     window.executeCommand(CmdGeneralOptions);
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].caption, QStringLiteral("Planora - Info"));
