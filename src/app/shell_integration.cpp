@@ -99,8 +99,8 @@ void runToolIfPresent(const QString& tool, const QStringList& arguments) {
         return;
     }
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     process.start(path, arguments);
     if (process.waitForStarted(kToolTimeoutMs) && !process.waitForFinished(kToolTimeoutMs)) {
         process.kill();
