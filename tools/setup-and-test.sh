@@ -38,6 +38,18 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs"
 ctest --preset default -j "$jobs" || status=1
 
+# The Debian package: built, installed with apt-get, run from its installed path and removed.
+# Only where packages can be installed (root, as in CI).
+if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+  echo "== Debian package"
+  if bash tools/check-deb-package.sh build "$root/examples/haus-2500.akt"; then
+    echo "Debian package ok"
+  else
+    echo "Debian package check failed"
+    status=1
+  fi
+fi
+
 echo "== Drawing reader under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"

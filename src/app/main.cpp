@@ -20,6 +20,7 @@
 #include "printing.h"
 #include "renderer.h"
 #include "settings_store.h"
+#include "shell_integration.h"
 #include "text_encoding.h"
 #include "viewer_state.h"
 
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
     window.setCommandLineFiles(commandLine.arguments);
     window.setLogoWindow(logo);
     window.initPenColours();
+    // Archive files open with Planora from the file manager, unless a program claims them.
+    planora::registerArchiveType(planora::XdgPlaces::fromEnvironment(), planora::programExecName());
     for (int command : planora::startupCommands(commandLine)) {
         QTimer::singleShot(0, &window, [&window, command] { window.executeCommand(command); });
     }

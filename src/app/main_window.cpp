@@ -27,12 +27,14 @@
 #include "command_line.h"
 #include "drawing_file.h"
 #include "file_types.h"
+#include "general_options_dialog.h"
 #include "graphics_window.h"
 #include "layer_panel_widget.h"
 #include "local_file_names.h"
 #include "logo_window.h"
 #include "open_drawing.h"
 #include "renderer.h"
+#include "shell_integration.h"
 #include "status_line.h"
 #include "status_texts.h"
 #include "tooltip_window.h"
@@ -111,6 +113,8 @@ void showMessageBox(const MessageRequest& request) {
 bool featureAvailable(Feature feature) {
     switch (feature) {
         case Feature::Shell:
+        case Feature::Options:
+        case Feature::DrawingProgram:
             return true;
         case Feature::Printing:
         case Feature::Clipboard:
@@ -122,8 +126,6 @@ bool featureAvailable(Feature feature) {
         // it is.
         case Feature::DocumentList:
         case Feature::Zip:
-        case Feature::Options:
-        case Feature::DrawingProgram:
             return false;
     }
     return false;
@@ -166,6 +168,7 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     colourHooks.message = nullptr;
     setPenColourHooks(std::move(colourHooks));
     setPrintHooks({});
+    setOptionsDialogRunner(nullptr);
 
     connect(graphics_, &GraphicsWindow::statusTextRequested, this, &MainWindow::setStatusText);
     connect(graphics_, &GraphicsWindow::contextMenuRequested, this,
@@ -211,6 +214,54 @@ void MainWindow::setPrintHooks(PrintHooks hooks) {
         printHooks_.showMessage = [this](const QString& text, const QString& caption) {
             showMessage(QMessageBox::NoIcon, caption, text);
         };
+    }
+}
+
+void MainWindow::setOptionsDialogRunner(OptionsDialogRunner runner) {
+    optionsRunner_ = std::move(runner);
+    if (!optionsRunner_) {
+        optionsRunner_ = [](GeneralOptionsDialog& dialog) {
+            return dialog.exec() == QDialog::Accepted;
+        };
+    }
+}
+
+void MainWindow::showGeneralOptions() {
+    const XdgPlaces places = XdgPlaces::fromEnvironment();
+    bool printToChecked = false;
+    if (!drawingTypeName(places)) {
+        printToFound_ = false;
+    } else if (isPrintToRegistered(places)) {
+        printToChecked = true;
+        printToFound_ = true;
+    }
+    GeneralOptionsDialog dialog(settings_.titleMode(), printToChecked, this);
+    if (!optionsRunner_(dialog)) {
+        return;
+    }
+    // The title follows the new mode with the next opened file.
+    if (const auto mode = dialog.chosenTitleMode()) {
+        settings_.setTitleMode(*mode);
+    }
+    if (dialog.printToChecked() && !printToFound_) {
+        // Without a drawing type nothing happens at all; an entry that could not be written is
+        // reported as such, not as success.
+        switch (registerPrintTo(places, programExecName())) {
+            case PrintToResult::NoDrawingType:
+                break;
+            case PrintToResult::Written:
+                showMessage(QMessageBox::NoIcon, QString::fromUtf8(kPrintToCaption),
+                            printToRegisteredText());
+                break;
+            case PrintToResult::WriteFailed:
+                showMessage(QMessageBox::Warning, QString::fromUtf8(kPrintToFailedCaption),
+                            printToFailedText(places));
+                break;
+        }
+    }
+    if (dialog.shortcutChecked() && createDesktopShortcut(places, programExecName())) {
+        showMessage(QMessageBox::Information, QString::fromUtf8(kShortcutCaption),
+                    desktopShortcutText());
     }
 }
 
@@ -498,6 +549,13 @@ void MainWindow::executeCommand(int id) {
             return;
         case CmdCopyToClipboard:
             copyToClipboard(state_, graphics_->width(), graphics_->height());
+            return;
+        case CmdEditWithDrawingProgram:
+            startDrawingProgram(drawingProgramOpenCommand(),
+                                pathFromModel(state_.drawing.currentDrawingPath));
+            return;
+        case CmdGeneralOptions:
+            showGeneralOptions();
             return;
         case CmdPenColours:
             if (editPenColours(state_, settings_, colourHooks_)) {

@@ -29,6 +29,7 @@ class QMenu;
 
 namespace planora {
 
+class GeneralOptionsDialog;
 class GraphicsWindow;
 class LayerPanelWidget;
 class LogoWindow;
@@ -113,6 +114,10 @@ class MainWindow : public QMainWindow {
     // Messages the replacements leave out still go to the message handler.
     void setPenColourHooks(PenColourHooks hooks);
     void setPrintHooks(PrintHooks hooks);
+    // Runs the dialog "Allgemeine Einstellungen"; returns whether it was confirmed. Tests replace
+    // it so that nothing blocks.
+    using OptionsDialogRunner = std::function<bool(GeneralOptionsDialog&)>;
+    void setOptionsDialogRunner(OptionsDialogRunner runner);
     LayerPanelWidget* layerPanel() const { return layerPanel_; }
     TooltipWindow* tooltip() const { return tooltip_; }
 
@@ -140,6 +145,7 @@ class MainWindow : public QMainWindow {
     void saveWindowPosition();
     void showOpenDialog();
     void showAboutBox();
+    void showGeneralOptions();
     void openCommandLineFiles();
     void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
     // Shows the damage text of the current drawing, when it has one, in part 0.
@@ -155,6 +161,10 @@ class MainWindow : public QMainWindow {
     MessageHandler messageHandler_;
     PenColourHooks colourHooks_;
     PrintHooks printHooks_;
+    OptionsDialogRunner optionsRunner_;
+    // Whether the print entry for drawings was found at an opening of the options dialog; kept
+    // between openings, so that a registered entry is not written again.
+    bool printToFound_ = false;
     QStringList commandLineFiles_;
     QPointer<LogoWindow> logo_;
 

@@ -12,6 +12,7 @@
 
 #ifdef PLANORA_HAVE_RENDER
 #include "render_command.h"
+#include "thumbnail_command.h"
 #endif
 #ifdef PLANORA_HAVE_ARCHIVE
 #include "archive_command.h"
@@ -31,6 +32,10 @@ const char kUsage[] =
 #endif
 #ifdef PLANORA_HAVE_ARCHIVE
     "  planora-cli archive ARCHIV.ad      Archivdatei auflisten (planora-cli archive --help)\n"
+#endif
+#ifdef PLANORA_HAVE_RENDER
+    "  planora-cli thumbnail [-s GRÖSSE] ZEICHNUNG.akt AUSGABE.png\n"
+    "                                     Vorschaubild für Dateimanager\n"
 #endif
     "  planora-cli --help                 diese Hilfe\n"
     "  planora-cli --version              Versionsnummer\n"
@@ -114,6 +119,10 @@ int main(int argc, char** argv) {
     if (command == "render") {
         return runRenderCommand(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
                                 std::cerr);
+    }
+    if (command == "thumbnail") {
+        return runThumbnailCommand(std::vector<std::string>(args.begin() + 1, args.end()),
+                                   std::cout, std::cerr);
     }
 #endif
 #ifdef PLANORA_HAVE_ARCHIVE

@@ -508,7 +508,8 @@ def main():
         seed_settings(config)
         drawing = os.path.join(work, "haus-2500.akt")
         shutil.copyfile(args.example, drawing)
-        env = dict(os.environ, XDG_CONFIG_HOME=config)
+        # The program registers itself for archive files at start: into the test's folders.
+        env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"))
         env.pop("QT_QPA_PLATFORM", None)
 
         # --- First start with the drawing.
