@@ -25,7 +25,9 @@
 #include "clipboard_copy.h"
 #include "colour_dialog.h"
 #include "command_line.h"
+#include "document_list_widget.h"
 #include "drawing_file.h"
+#include "drawing_info_dialog.h"
 #include "file_types.h"
 #include "general_options_dialog.h"
 #include "graphics_window.h"
@@ -97,10 +99,15 @@ QString zipNotAvailableText(const QString& path) {
         .arg(path);
 }
 
-QString archiveNotAvailableText(const QString& path) {
+QString zipPackingNotAvailableText(const QString& path) {
     return QStringLiteral(
-               "Archivdateien (*.ad) können in dieser Version noch nicht geöffnet werden:\n%1")
+               "Zip-Dateien können in dieser Version noch nicht geschrieben werden:\n%1\n\n"
+               "Speichern Sie die Liste als Archivdatei (*.ad).")
         .arg(path);
+}
+
+bool endsWithZip(const QString& path) {
+    return path.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive);
 }
 
 }  // namespace
@@ -125,6 +132,7 @@ bool featureAvailable(Feature feature) {
         // Areas whose work is not wired into the main window yet; each is switched on here when
         // it is.
         case Feature::DocumentList:
+            return true;
         case Feature::Zip:
             return false;
     }
@@ -147,10 +155,11 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     setCentralWidget(client_);
     graphics_ = new GraphicsWindow(state_, client_);
     graphics_->setObjectName(QStringLiteral("GrafikWin"));
-    documentList_ = new QWidget(client_);
-    documentList_->setObjectName(QStringLiteral("ImListWin"));
-    documentList_->setAutoFillBackground(true);
-    documentList_->setBackgroundRole(QPalette::Base);
+    documentList_ = new DocumentListWidget(client_);
+    connect(documentList_, &DocumentListWidget::showRequested, this,
+            [this](int index) { showListEntry(index); });
+    connect(documentList_, &DocumentListWidget::menuRequested, this,
+            [this](const QPoint& pos) { listContextMenu_->popup(pos); });
     statusLine_ = new StatusLine(client_);
     statusLine_->setText(StatusMessagePart, QString());
     // The layer panel takes the document list's place while it is open.
@@ -169,6 +178,8 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     setPenColourHooks(std::move(colourHooks));
     setPrintHooks({});
     setOptionsDialogRunner(nullptr);
+    setInfoDialogRunner(nullptr);
+    setSaveDialogRunner(nullptr);
 
     connect(graphics_, &GraphicsWindow::statusTextRequested, this, &MainWindow::setStatusText);
     connect(graphics_, &GraphicsWindow::contextMenuRequested, this,
@@ -196,8 +207,17 @@ void MainWindow::setMessageHandler(MessageHandler handler) {
     messageHandler_ = std::move(handler);
 }
 
+QWidget* MainWindow::documentListArea() const {
+    return documentList_;
+}
+
 void MainWindow::setPenColourHooks(PenColourHooks hooks) {
     colourHooks_ = std::move(hooks);
+    if (!colourHooks_.thumbnailBackground) {
+        colourHooks_.thumbnailBackground = [this](std::uint32_t colour) {
+            documentList_->list().setThumbnailBackground(colour);
+        };
+    }
     if (!colourHooks_.message) {
         colourHooks_.message = [this](MessageIcon icon, const QString& caption,
                                       const QString& text) {
@@ -222,6 +242,24 @@ void MainWindow::setOptionsDialogRunner(OptionsDialogRunner runner) {
     if (!optionsRunner_) {
         optionsRunner_ = [](GeneralOptionsDialog& dialog) {
             return dialog.exec() == QDialog::Accepted;
+        };
+    }
+}
+
+void MainWindow::setInfoDialogRunner(InfoDialogRunner runner) {
+    infoRunner_ = std::move(runner);
+    if (!infoRunner_) {
+        infoRunner_ = [](DrawingInfoDialog& dialog) { dialog.exec(); };
+    }
+}
+
+void MainWindow::setSaveDialogRunner(SaveDialogRunner runner) {
+    saveRunner_ = std::move(runner);
+    if (!saveRunner_) {
+        saveRunner_ = [this](const DialogSetup& setup) {
+            QString selected = setup.selectedFilter;
+            return QFileDialog::getSaveFileName(this, QString(), setup.initialFile, setup.filters,
+                                                &selected);
         };
     }
 }
@@ -291,6 +329,7 @@ void MainWindow::buildMenus() {
     // click anywhere else in the window): their own actions, routed the same way.
     graphicsContextMenu_ = buildContextMenu("drittes");
     frameContextMenu_ = buildContextMenu("zweites");
+    listContextMenu_ = buildContextMenu("erstes");
 }
 
 QMenu* MainWindow::buildContextMenu(const char* title) {
@@ -521,6 +560,31 @@ void MainWindow::executeCommand(int id) {
         case CmdOpen:
             showOpenDialog();
             return;
+        case CmdNew:
+            documentList_->list().clear();
+            documentList_->rebuild();
+            return;
+        case CmdSave:
+            saveList();
+            return;
+        case CmdCompactThumbnails:
+            documentList_->list().compactThumbnails();
+            documentList_->rebuild();
+            return;
+        case CmdListDelete:
+            documentList_->removeCurrent();
+            return;
+        case CmdListInformation:
+            showListInformation();
+            return;
+        case CmdListShow:
+            if (documentList_->currentEntryIndex() >= 0) {
+                showListEntry(documentList_->currentEntryIndex());
+            }
+            return;
+        case CmdListRefresh:
+            refreshListEntry();
+            return;
         case CmdInfo:
             showAboutBox();
             return;
@@ -644,7 +708,6 @@ void MainWindow::showMessage(QMessageBox::Icon icon, const QString& caption, con
 
 int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addToList) {
     Q_UNUSED(rebuildRecentMenu);  // only unpacked zip files need it
-    Q_UNUSED(addToList);          // the document list takes drawings once it exists
     int rejected = 0;
     // A folder, a named pipe or a device is never opened: reading a pipe would block the window.
     if (const auto notRegular = nonRegularFileText(path)) {
@@ -658,6 +721,13 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
             OpenResult opened = openDrawing(localFileName(path));
             if (opened.ok()) {
                 installDrawing(state_, std::move(*opened.model));
+                if (addToList) {
+                    // The thumbnail is rendered with a view of its own; the window's view is
+                    // fitted to the drawing below as for any load.
+                    const int index = documentList_->list().addDrawing(
+                        localFileName(path), state_.drawing, state_.renderer);
+                    documentList_->itemAdded(index);
+                }
                 loadWarning_ = QString::fromStdString(opened.warning);
                 graphics_->drawingLoaded();
                 layerPanel_->refresh();
@@ -682,8 +752,8 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
                         zipNotAvailableText(path));
             break;
         case FileKind::Archive:
-            showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
-                        archiveNotAvailableText(path));
+            openArchive(path);
+            recent_.addRecentFile(path);
             break;
         case FileKind::Other:
             rejected = 1;
@@ -691,6 +761,98 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
     }
     buildRecentMenu();
     return rejected;
+}
+
+void MainWindow::openArchive(const QString& path) {
+    // A list is only replaced by an archive that could be read: when the file or its thumbnails
+    // cannot be read, the list that is shown stays.
+    DocumentList& list = documentList_->list();
+    const DocumentList::LoadResult result = list.loadArchive(localFileName(path));
+    if (!result.ok) {
+        const bool plain = result.message == kArchiveLoadBadImages;
+        showMessage(plain ? QMessageBox::NoIcon : QMessageBox::Warning,
+                    QString::fromUtf8(kCaptionWarning), QString::fromStdString(result.message));
+        return;
+    }
+    documentList_->rebuild();
+    if (!result.message.empty()) {
+        // The thumbnails were read, the items were not.
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
+                    QString::fromStdString(result.message));
+    }
+    QStringList notes;
+    for (const std::string& warning : result.warnings) {
+        notes << QString::fromStdString(warning);
+    }
+    if (!notes.isEmpty()) {
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
+                    path + QStringLiteral(":\n") + notes.join(QLatin1Char('\n')));
+    }
+}
+
+bool MainWindow::showListEntry(int index) {
+    const auto& items = documentList_->list().items();
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
+        return false;
+    }
+    const std::string stored = items[static_cast<std::size_t>(index)].entry.path();
+    // Archives made elsewhere hold paths of that machine; a drawing of the same name beside the
+    // archive is taken instead. The archive itself is not changed.
+    const auto found = locateListedDrawing(stored, documentList_->list().archiveFolder());
+    if (!found) {
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
+                    QString::fromStdString(listedDrawingMissingMessage(stored)));
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int rejected =
+        openFile(fileNameFromLocal(QByteArray::fromStdString(*found)), false, false);
+    QApplication::restoreOverrideCursor();
+    graphics_->zoomAll();
+    updateStatusFields();
+    buildScaleMenu();
+    return rejected == 0;
+}
+
+void MainWindow::refreshListEntry() {
+    const int index = documentList_->currentEntryIndex();
+    if (index < 0) {
+        return;
+    }
+    // The new thumbnail shows the file as it is on disk now; when it cannot be opened, the old
+    // thumbnail stays rather than showing whatever drawing happens to be loaded.
+    if (!showListEntry(index)) {
+        return;
+    }
+    if (documentList_->list().refreshThumbnail(index, state_.drawing, state_.renderer)) {
+        documentList_->updateThumbnail(index);
+    }
+}
+
+void MainWindow::showListInformation() {
+    if (const DocumentEntry* entry = documentList_->currentEntry()) {
+        DrawingInfoDialog dialog(*entry, this);
+        infoRunner_(dialog);
+    }
+}
+
+void MainWindow::saveList() {
+    const QString chosen = saveRunner_(dialogMemory_.saveDialogSetup(false));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QString path = dialogMemory_.acceptSaveChoice(resolveLossyFileName(chosen));
+    if (endsWithZip(path)) {
+        showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
+                    zipPackingNotAvailableText(path));
+        return;
+    }
+    const std::string why = documentList_->list().saveArchive(localFileName(path));
+    if (!why.empty()) {
+        // The reason starts with "Speichern fehl!"; an earlier archive of that name is kept.
+        showMessage(QMessageBox::NoIcon, QString::fromUtf8(kCaptionWarning),
+                    QString::fromStdString(why));
+    }
 }
 
 int MainWindow::openFileList(const QStringList& paths, bool rebuildRecentMenu) {

@@ -29,6 +29,8 @@ class QMenu;
 
 namespace planora {
 
+class DocumentListWidget;
+class DrawingInfoDialog;
 class GeneralOptionsDialog;
 class GraphicsWindow;
 class LayerPanelWidget;
@@ -100,7 +102,8 @@ class MainWindow : public QMainWindow {
     // Access for the other parts of the program and for tests.
     ViewerState& viewerState() { return state_; }
     GraphicsWindow* graphicsWindow() const { return graphics_; }
-    QWidget* documentListArea() const { return documentList_; }
+    QWidget* documentListArea() const;
+    DocumentListWidget* documentListWidget() const { return documentList_; }
     QAction* commandAction(int id) const;
     QMenu* menu(const QString& title) const;
     RecentFiles& recentFiles() { return recent_; }
@@ -118,6 +121,16 @@ class MainWindow : public QMainWindow {
     // it so that nothing blocks.
     using OptionsDialogRunner = std::function<bool(GeneralOptionsDialog&)>;
     void setOptionsDialogRunner(OptionsDialogRunner runner);
+    // Runs the dialog "Zeichnungsinformationen"; tests replace it so that nothing blocks.
+    using InfoDialogRunner = std::function<void(DrawingInfoDialog&)>;
+    void setInfoDialogRunner(InfoDialogRunner runner);
+    // Asks for the file name of "&Speichern" (empty when the user cancels); tests replace it.
+    using SaveDialogRunner = std::function<QString(const DialogSetup&)>;
+    void setSaveDialogRunner(SaveDialogRunner runner);
+    // Shows the drawing of list item `index` without listing it again; a stored path that does
+    // not exist here is looked for beside the archive the list came from. Returns whether the
+    // drawing was opened.
+    bool showListEntry(int index);
     LayerPanelWidget* layerPanel() const { return layerPanel_; }
     TooltipWindow* tooltip() const { return tooltip_; }
 
@@ -144,6 +157,11 @@ class MainWindow : public QMainWindow {
     void restoreWindowPosition();
     void saveWindowPosition();
     void showOpenDialog();
+    void saveList();
+    void openArchive(const QString& path);
+    void refreshListEntry();
+    void showListInformation();
+    void listChanged();
     void showAboutBox();
     void showGeneralOptions();
     void openCommandLineFiles();
@@ -162,6 +180,8 @@ class MainWindow : public QMainWindow {
     PenColourHooks colourHooks_;
     PrintHooks printHooks_;
     OptionsDialogRunner optionsRunner_;
+    InfoDialogRunner infoRunner_;
+    SaveDialogRunner saveRunner_;
     // Whether the print entry for drawings was found at an opening of the options dialog; kept
     // between openings, so that a registered entry is not written again.
     bool printToFound_ = false;
@@ -169,7 +189,7 @@ class MainWindow : public QMainWindow {
     QPointer<LogoWindow> logo_;
 
     QWidget* client_ = nullptr;
-    QWidget* documentList_ = nullptr;
+    DocumentListWidget* documentList_ = nullptr;
     GraphicsWindow* graphics_ = nullptr;
     StatusLine* statusLine_ = nullptr;
     LayerPanelWidget* layerPanel_ = nullptr;
@@ -182,6 +202,7 @@ class MainWindow : public QMainWindow {
     QMenu* scaleMenu_ = nullptr;
     QMenu* graphicsContextMenu_ = nullptr;
     QMenu* frameContextMenu_ = nullptr;
+    QMenu* listContextMenu_ = nullptr;
 
     MeasureModeMarks measureMarks_;
     int scaleDenominator_ = 0;  // the chosen scale, handed to measuring

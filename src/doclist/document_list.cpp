@@ -196,6 +196,25 @@ void DocumentList::arrangeItems(int perRow) {
     }
 }
 
+void DocumentList::compactThumbnails() {
+    std::vector<QImage> kept;
+    kept.reserve(items_.size());
+    for (Item& item : items_) {
+        QImage image = thumbnailOf(item);
+        if (image.isNull()) {
+            // An item that had no thumbnail gets an empty one, so that every thumbnail of the
+            // list has the same size again.
+            image = QImage(thumbnailSize_, QImage::Format_RGB32);
+            image.fill(
+                QColor(background_ & 0xFF, (background_ >> 8) & 0xFF, (background_ >> 16) & 0xFF));
+        }
+        kept.push_back(std::move(image));
+        item.imageIndex = static_cast<int>(kept.size()) - 1;
+    }
+    thumbnails_ = std::move(kept);
+    arrangeItems(1);
+}
+
 void DocumentList::clear() {
     items_.clear();
     thumbnails_.clear();

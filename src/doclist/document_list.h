@@ -77,6 +77,9 @@ class DocumentList {
     bool removeItem(int index);
     // Places the items from (10, 10), perRow to a row, rows cy + 25 pixels apart.
     void arrangeItems(int perRow = 1);
+    // Drops the thumbnails no item uses any more: item i gets thumbnail i, in list order, and
+    // the items are arranged again.
+    void compactThumbnails();
     // Empties the list and its thumbnails; the thumbnail size goes back to the list's own.
     void clear();
     // The paths of all items in list order, leaving out empty ones.
