@@ -65,7 +65,9 @@ int outputFailed() {
     return 1;
 }
 
-int inspect(const std::string& command, const std::string& path, const std::string& name) {
+int inspect(const std::string& command, const planora::CliDrawing& drawing) {
+    const std::string& path = drawing.path;
+    const std::string& name = drawing.shownName;
     // The report shows the file as it is stored: switched-off layers are listed, not applied.
     planora::OpenResult opened = planora::openDrawing(path, {.hideSwitchedOffLayers = false});
     if (!opened.ok()) {
@@ -74,7 +76,10 @@ int inspect(const std::string& command, const std::string& path, const std::stri
         std::cerr << "Einlesefehler: " << reason << " (" << name << ")\n";
         return 1;
     }
-    const planora::DrawingModel& model = *opened.model;
+    planora::DrawingModel& model = *opened.model;
+    if (drawing.fromZip) {
+        model.currentDrawingPath = name;  // not the temporary folder's path
+    }
     if (!opened.warning.empty()) {
         std::cerr << "Warnung: " << opened.warning << " (" << name << ")\n";
     }
@@ -121,10 +126,10 @@ int main(int argc, char** argv) {
             }
             int status = 0;
             for (const planora::CliDrawing& drawing : *drawings) {
-                if (drawing.path != args[1] && command == "info") {
+                if (drawing.fromZip && command == "info") {
                     std::cout << drawing.shownName << ":\n";
                 }
-                status = std::max(status, inspect(command, drawing.path, drawing.shownName));
+                status = std::max(status, inspect(command, drawing));
             }
             return status;
         } catch (const std::bad_alloc&) {

@@ -20,6 +20,8 @@ char gFolders[kMaxFolders][kMaxPath];
 volatile std::sig_atomic_t gFolderCount = 0;
 struct sigaction gPreviousInt {};
 struct sigaction gPreviousTerm {};
+struct sigaction gPreviousHup {};
+struct sigaction gPreviousPipe {};
 
 // Removes the folders with async-signal-safe calls only (fork, execve, waitpid), then ends the
 // program by the same signal.
@@ -53,8 +55,12 @@ CliZipInputs::CliZipInputs() {
     sigemptyset(&action.sa_mask);
     sigaddset(&action.sa_mask, SIGINT);
     sigaddset(&action.sa_mask, SIGTERM);
+    sigaddset(&action.sa_mask, SIGHUP);
+    sigaddset(&action.sa_mask, SIGPIPE);
     ::sigaction(SIGINT, &action, &gPreviousInt);
     ::sigaction(SIGTERM, &action, &gPreviousTerm);
+    ::sigaction(SIGHUP, &action, &gPreviousHup);
+    ::sigaction(SIGPIPE, &action, &gPreviousPipe);
 }
 
 CliZipInputs::~CliZipInputs() {
@@ -64,11 +70,15 @@ CliZipInputs::~CliZipInputs() {
     sigemptyset(&block);
     sigaddset(&block, SIGINT);
     sigaddset(&block, SIGTERM);
+    sigaddset(&block, SIGHUP);
+    sigaddset(&block, SIGPIPE);
     ::sigprocmask(SIG_BLOCK, &block, &previous);
     folders_.deleteAll();
     gFolderCount = 0;
     ::sigaction(SIGINT, &gPreviousInt, nullptr);
     ::sigaction(SIGTERM, &gPreviousTerm, nullptr);
+    ::sigaction(SIGHUP, &gPreviousHup, nullptr);
+    ::sigaction(SIGPIPE, &gPreviousPipe, nullptr);
     ::sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
@@ -77,7 +87,7 @@ std::optional<std::vector<CliDrawing>> CliZipInputs::expand(const std::vector<st
     std::vector<CliDrawing> drawings;
     for (const std::string& arg : args) {
         if (!looksLikeZipFile(arg)) {
-            drawings.push_back({arg, printableFileName(arg)});
+            drawings.push_back({arg, printableFileName(arg), false});
             continue;
         }
         const std::string zipName = printableFileName(arg);
@@ -109,8 +119,8 @@ std::optional<std::vector<CliDrawing>> CliZipInputs::expand(const std::vector<st
             return std::nullopt;
         }
         for (UnpackedDrawing& drawing : unpacked) {
-            drawings.push_back(
-                {std::move(drawing.path), printableFileName(arg + "[" + drawing.entryName + "]")});
+            drawings.push_back({std::move(drawing.path),
+                                printableFileName(arg + "[" + drawing.entryName + "]"), true});
         }
     }
     return drawings;

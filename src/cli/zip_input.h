@@ -1,6 +1,7 @@
 // Zip files named on planora-cli's command line: every drawing inside is unpacked into a
 // temporary "zpt" folder and handled as if it had been named itself. The folders are removed
-// when the owner ends, and also when the program is stopped with Ctrl+C or SIGTERM.
+// when the owner ends, and also when the program is stopped by SIGINT, SIGTERM, SIGHUP or
+// SIGPIPE.
 #pragma once
 
 #include <optional>
@@ -15,6 +16,7 @@ namespace planora {
 struct CliDrawing {
     std::string path;       // the file to read
     std::string shownName;  // for messages: the argument, or "plans.zip[EG/Wand.akt]"
+    bool fromZip = false;
 };
 
 class CliZipInputs {
