@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <new>
 #include <set>
 #include <utility>
@@ -263,9 +264,40 @@ struct UnzipCloser {
 };
 using UnzipPtr = std::unique_ptr<void, UnzipCloser>;
 
+// Whether the bytes are a zip without entries: only the end record, at the very start. minizip
+// does not find an end record at offset 0, so such a zip (which packing an empty list writes) is
+// recognised here.
+bool isEmptyZip(std::span<const unsigned char> head, std::uint64_t size) {
+    static const unsigned char kEnd[] = {'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0, 0, 0};
+    return size >= 22 && size <= 22 + 65535 && head.size() >= sizeof kEnd &&
+           std::equal(std::begin(kEnd), std::end(kEnd), head.begin());
+}
+
+bool isEmptyZipSource(const ZipSource& source) {
+    if (!source.bytes.empty() || source.path.empty()) {
+        return isEmptyZip(source.bytes, source.bytes.size());
+    }
+    for (const std::string& candidate : {source.path, source.path + ".zip"}) {
+        std::uint64_t size = 0;
+        if (isRegularFile(candidate, &size)) {
+            Fd fd(::open(candidate.c_str(), O_RDONLY | O_CLOEXEC));
+            unsigned char head[12] = {};
+            return fd.valid() && ::read(fd.get(), head, sizeof head) == sizeof head &&
+                   isEmptyZip(head, size);
+        }
+    }
+    return false;
+}
+
 // Opens the zip for reading: the path, or the path with ".zip" appended; logged when neither
-// can be opened. Only regular files are opened.
-UnzipPtr openForReading(const ZipSource& source, std::span<const unsigned char>& memory) {
+// can be opened (a zip without entries is not an error: empty is set). Only regular files are
+// opened.
+UnzipPtr openForReading(const ZipSource& source, std::span<const unsigned char>& memory,
+                        bool& empty) {
+    empty = isEmptyZipSource(source);
+    if (empty) {
+        return {};
+    }
     if (!source.bytes.empty() || source.path.empty()) {
         memory = source.bytes;
         zlib_filefunc64_def functions{memoryOpen, memoryRead,  memoryWrite, memoryTell,
@@ -663,9 +695,11 @@ void ZipTempFolders::deleteAll() {
 
 std::optional<std::vector<std::string>> listZipEntries(const ZipSource& source) {
     std::span<const unsigned char> memory;
-    UnzipPtr zip = openForReading(source, memory);
+    bool empty = false;
+    UnzipPtr zip = openForReading(source, memory, empty);
     if (!zip) {
-        return std::nullopt;
+        return empty ? std::optional<std::vector<std::string>>(std::vector<std::string>())
+                     : std::nullopt;
     }
     std::vector<std::string> names;
     if (!walkEntries(zip.get(), [&](const unz_file_info64&, std::string name) {
@@ -689,7 +723,8 @@ std::vector<UnpackedDrawing> unpackZip(const ZipSource& source, const std::strin
     progress.setProgressText(f.percent, " ");
 
     std::span<const unsigned char> memory;
-    UnzipPtr zip = openForReading(source, memory);
+    bool empty = false;
+    UnzipPtr zip = openForReading(source, memory, empty);
     if (!zip) {
         return {};
     }
