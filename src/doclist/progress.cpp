@@ -99,6 +99,9 @@ Progress::Bar* Progress::bar(int id) {
 }
 
 void Progress::setProgressBar(int id, ProgressBarOp op, std::uint64_t a, std::uint64_t b) {
+    if (op == ProgressBarOp::Step) {
+        tick();  // also when the window shows no bar: it still repaints
+    }
     Bar* state = bar(id);
     if (state == nullptr) {
         return;
@@ -125,7 +128,6 @@ void Progress::setProgressBar(int id, ProgressBarOp op, std::uint64_t a, std::ui
             put(fields_.percent, buffer);
         }
     }
-    tick();
 }
 
 int Progress::barSteps(int id) const {

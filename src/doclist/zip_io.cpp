@@ -736,6 +736,7 @@ std::vector<UnpackedDrawing> unpackZip(const ZipSource& source, const std::strin
     std::uint64_t total = 0;
     const bool walked = walkEntries(zip.get(), [&](const unz_file_info64& info,
                                                    const std::string& name) {
+        progress.tick();
         PlannedEntry entry;
         entry.size = info.uncompressed_size;
         entry.dosDate = static_cast<std::uint32_t>(info.dosDate);
