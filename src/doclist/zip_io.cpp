@@ -781,7 +781,8 @@ std::vector<UnpackedDrawing> unpackZip(const ZipSource& source, const std::strin
                 entry.refused = true;
             } else {
                 files.insert(key);
-                total += entry.size;
+                // Saturating: declared zip64 sizes must not wrap the sum below the free space.
+                total = entry.size > UINT64_MAX - total ? UINT64_MAX : total + entry.size;
             }
         } else {
             appendZipError(
