@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xdotool xclip x11-utils imagemagick
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
   desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils libfile-mimeinfo-perl
-  file dpkg-dev
+  file dpkg-dev zip unzip time
 )
 missing=()
 for p in "${packages[@]}"; do

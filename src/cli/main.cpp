@@ -1,4 +1,5 @@
 // planora-cli: looks into drawing files from the command line.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include "drawing_report.h"
 #include "open_drawing.h"
 #include "text_encoding.h"
+#include "zip_input.h"
 
 #ifdef PLANORA_HAVE_RENDER
 #include "render_command.h"
@@ -25,6 +27,8 @@ const char kUsage[] =
     "  planora-cli info ZEICHNUNG.akt     Übersicht: Version, Zeichnungsinformationen, Folien,\n"
     "                                     Maßstäbe und Anzahl der Elemente\n"
     "  planora-cli dump ZEICHNUNG.akt     die eingelesene Zeichnung als JSON\n"
+    "                                     (statt ZEICHNUNG.akt auch eine Zip-Datei: jede\n"
+    "                                     Zeichnung darin wird ausgepackt und gezeigt)\n"
 #ifdef PLANORA_HAVE_RENDER
     "  planora-cli render ZEICHNUNG.akt... -o AUSGABE\n"
     "                                     Zeichnung als PNG, SVG oder PDF ausgeben\n"
@@ -61,8 +65,9 @@ int outputFailed() {
     return 1;
 }
 
-int inspect(const std::string& command, const std::string& path) {
-    const std::string name = planora::printableFileName(path);
+int inspect(const std::string& command, const planora::CliDrawing& drawing) {
+    const std::string& path = drawing.path;
+    const std::string& name = drawing.shownName;
     // The report shows the file as it is stored: switched-off layers are listed, not applied.
     planora::OpenResult opened = planora::openDrawing(path, {.hideSwitchedOffLayers = false});
     if (!opened.ok()) {
@@ -71,7 +76,10 @@ int inspect(const std::string& command, const std::string& path) {
         std::cerr << "Einlesefehler: " << reason << " (" << name << ")\n";
         return 1;
     }
-    const planora::DrawingModel& model = *opened.model;
+    planora::DrawingModel& model = *opened.model;
+    if (drawing.fromZip) {
+        model.currentDrawingPath = name;  // not the temporary folder's path
+    }
     if (!opened.warning.empty()) {
         std::cerr << "Warnung: " << opened.warning << " (" << name << ")\n";
     }
@@ -109,7 +117,21 @@ int main(int argc, char** argv) {
             return usageError("Der Befehl \"" + command + "\" erwartet genau eine Datei.");
         }
         try {
-            return inspect(command, args[1]);
+            // A zip file stands for every drawing inside it; each summary is then headed by
+            // its name.
+            planora::CliZipInputs zipInputs;
+            const auto drawings = zipInputs.expand({args[1]}, std::cerr);
+            if (!drawings) {
+                return 1;
+            }
+            int status = 0;
+            for (const planora::CliDrawing& drawing : *drawings) {
+                if (drawing.fromZip && command == "info") {
+                    std::cout << drawing.shownName << ":\n";
+                }
+                status = std::max(status, inspect(command, drawing));
+            }
+            return status;
         } catch (const std::bad_alloc&) {
             std::cerr << "planora-cli: " << kOutOfMemory << "\n";
             return 1;

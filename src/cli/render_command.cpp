@@ -18,6 +18,7 @@
 #include "open_drawing.h"
 #include "renderer.h"
 #include "text_encoding.h"
+#include "zip_input.h"
 
 namespace planora {
 
@@ -262,6 +263,19 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
         return 2;
     }
 
+    // Zip files stand for the drawings inside them, unpacked until the command ends.
+    CliZipInputs zipInputs;
+    const auto drawings = zipInputs.expand(o.inputs, err);
+    if (!drawings) {
+        return 1;
+    }
+    std::vector<std::string> shownNames;
+    o.inputs.clear();
+    for (const CliDrawing& drawing : *drawings) {
+        o.inputs.push_back(drawing.path);
+        shownNames.push_back(drawing.shownName);
+    }
+
     std::error_code ec;
     const bool toFolder = o.inputs.size() > 1 || fs::is_directory(o.output, ec);
     std::optional<ExportFormat> singleFormat;
@@ -305,12 +319,12 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
         if (!opened.ok()) {
             err << "Einlesefehler: "
                 << (opened.error.empty() ? loadFailureReason(input) : opened.error) << " ("
-                << printableFileName(input) << ")\n";
+                << shownNames[k] << ")\n";
             status = 1;
             continue;
         }
         if (!opened.warning.empty()) {
-            err << "Warnung: " << opened.warning << " (" << printableFileName(input) << ")\n";
+            err << "Warnung: " << opened.warning << " (" << shownNames[k] << ")\n";
         }
         DrawingModel& model = *opened.model;
         for (int layer : o.layersOff) {
@@ -325,11 +339,11 @@ int runRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
         const std::string problem = exportDrawing(model, renderer, target, options);
         renderer.invalidateElementCache();
         if (!problem.empty()) {
-            err << problem << " (" << printableFileName(input) << ")\n";
+            err << problem << " (" << shownNames[k] << ")\n";
             status = 1;
             continue;
         }
-        out << printableFileName(input) << " -> " << printableFileName(target) << "\n";
+        out << shownNames[k] << " -> " << printableFileName(target) << "\n";
     }
     return status;
 }
