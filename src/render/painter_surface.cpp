@@ -39,15 +39,27 @@ PainterSurface::PainterSurface(QPainter& painter, int width, int height)
         const QImage::Format f = image->format();
         if ((f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
              f == QImage::Format_ARGB32_Premultiplied) &&
-            painter_.deviceTransform().isIdentity() && !painter_.hasClipping() &&
+            painter_.deviceTransform().isIdentity() &&
             painter_.compositionMode() == QPainter::CompositionMode_SourceOver &&
             painter_.opacity() == 1.0) {
+            // Pixels may be written where the painter could write them: the image, or the one
+            // rectangle it is clipped to (a window strip drawn anew). Other clips are left to
+            // QPainter.
+            QRect limit = image->rect();
+            bool clipUsable = true;
+            if (painter_.hasClipping()) {
+                const QRegion clip = painter_.clipRegion();
+                clipUsable = clip.rectCount() == 1;
+                limit = limit.intersected(clip.boundingRect());
+            }
             // The painter writes into this very buffer (it is not detached while painted).
             bits_ = const_cast<uchar*>(static_cast<const QImage*>(image)->constBits());
             bytesPerLine_ = image->bytesPerLine();
-            imageWidth_ = image->width();
-            imageHeight_ = image->height();
-            directPossible_ = bits_ != nullptr;
+            directLeft_ = limit.left();
+            directTop_ = limit.top();
+            directRight_ = limit.right() + 1;
+            directBottom_ = limit.bottom() + 1;
+            directPossible_ = bits_ != nullptr && clipUsable && !limit.isEmpty();
         }
     }
 }
@@ -83,7 +95,8 @@ void PainterSurface::applyPen() {
 
 bool PainterSurface::directFits(int left, int top, int right, int bottom) const {
     constexpr int m = PixelStamps::kMargin;
-    return left - m >= 0 && top - m >= 0 && right + m < imageWidth_ && bottom + m < imageHeight_;
+    return left - m >= directLeft_ && top - m >= directTop_ && right + m < directRight_ &&
+           bottom + m < directBottom_;
 }
 
 void PainterSurface::plot(int x, int y, std::span<const StampPixel> pixels) {

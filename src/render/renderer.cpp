@@ -387,22 +387,22 @@ int Renderer::render(DrawingSurface& surface, const ElementStore& store,
             surface.fillPolygon(area, *request.background & 0x00FFFFFF);
         }
     }
-    draw(surface, request.view, store, request.path, request.blackOutput);
+    draw(surface, request.view, store, request.path, request.blackOutput, request.clip);
     return -1;
 }
 
 int Renderer::renderElements(DrawingSurface& surface, const ViewTransform& view,
                              const ElementStore& store, Path path) {
-    draw(surface, view, store, path, blackOutput_);
+    draw(surface, view, store, path, blackOutput_, std::nullopt);
     return -1;
 }
 
 void Renderer::draw(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
-                    Path path, bool black) {
+                    Path path, bool black, const std::optional<DeviceArea>& clip) {
     if (path == Path::ElementByElement) {
         renderOneByOne(surface, view, store, black);
     } else {
-        renderFast(surface, view, store, black);
+        renderFast(surface, view, store, black, clip);
     }
 }
 
@@ -420,7 +420,8 @@ void Renderer::renderOneByOne(DrawingSurface& surface, const ViewTransform& view
 }
 
 void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
-                          const ElementStore& store, bool black) {
+                          const ElementStore& store, bool black,
+                          const std::optional<DeviceArea>& clip) {
     const std::size_t n = store.elementCount();
     const int width = surface.width();
     const int height = surface.height();
@@ -432,7 +433,18 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     if (!cache_->matches(store)) {
         cache_->build(store);
     }
-    const bool everything = collectCandidates(view, width, height, n);
+    // The area that can show anything: the surface, narrowed to the clip area when there is one.
+    DeviceArea area{0, 0, width, height};
+    if (clip) {
+        area.left = std::max(area.left, clip->left);
+        area.top = std::max(area.top, clip->top);
+        area.right = std::min(area.right, clip->right);
+        area.bottom = std::min(area.bottom, clip->bottom);
+        if (area.left >= area.right || area.top >= area.bottom) {
+            return;  // nothing of the surface is wanted
+        }
+    }
+    const bool everything = collectCandidates(view, area, n);
 
     // On a raster image the surface writes small figures straight into the pixels, which costs
     // far less than a call per figure elsewhere; then the elements are simply drawn in array
@@ -453,10 +465,12 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     drawSortedRuns(surface, view, store, black);
 }
 
-bool Renderer::collectCandidates(const ViewTransform& view, int width, int height, std::size_t n) {
-    // The elements near the surface: the area widened by a margin, in drawing units.
-    const WorldPoint lowerLeft = deviceToWorld(view, -kCullMargin, height + kCullMargin);
-    const WorldPoint upperRight = deviceToWorld(view, width + kCullMargin, -kCullMargin);
+bool Renderer::collectCandidates(const ViewTransform& view, const DeviceArea& area, std::size_t n) {
+    // The elements near the area: the area widened by a margin, in drawing units.
+    const WorldPoint lowerLeft =
+        deviceToWorld(view, area.left - kCullMargin, area.bottom + kCullMargin);
+    const WorldPoint upperRight =
+        deviceToWorld(view, area.right + kCullMargin, area.top - kCullMargin);
     const WorldBox visible{lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y};
     const std::vector<ElementBox>& boxes = cache_->boxes();
     candidates_.clear();

@@ -29,6 +29,14 @@ DashStyle dashStyleForCode(std::int32_t code);
 class ElementCache;
 struct RenderRequest;
 
+// A rectangle of device pixels: columns left to right - 1, rows top to bottom - 1.
+struct DeviceArea {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
 class Renderer {
   public:
     static constexpr std::size_t kPenCount = 33;
@@ -97,14 +105,15 @@ class Renderer {
     // The colour of a pen, or black when `black` is set.
     std::uint32_t colourFor(std::int32_t penNumber, bool black) const;
     void draw(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
-              Path path, bool black);
+              Path path, bool black, const std::optional<DeviceArea>& clip);
     void renderOneByOne(DrawingSurface& surface, const ViewTransform& view,
                         const ElementStore& store, bool black);
     void renderFast(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
-                    bool black);
+                    bool black, const std::optional<DeviceArea>& clip);
     // The steps of the fast path. Fills candidates_ with the elements near the surface (in array
     // order); returns true when every element lies inside it (candidates_ is then left empty).
-    bool collectCandidates(const ViewTransform& view, int width, int height, std::size_t n);
+    // Only elements that can reach into `area` (device pixels) are candidates.
+    bool collectCandidates(const ViewTransform& view, const DeviceArea& area, std::size_t n);
     // Surfaces that write pixels directly: every candidate in array order.
     void drawInArrayOrder(DrawingSurface& surface, const ViewTransform& view,
                           const ElementStore& store, bool everything, bool black);
@@ -154,6 +163,10 @@ struct RenderRequest {
     // When set, the whole surface is filled with this colour (0x00BBGGRR) first.
     std::optional<std::uint32_t> background;
     Renderer::Path path = Renderer::Path::Fast;
+    // When set, only the pixels inside this area are wanted (the caller clips the rest away, as
+    // the window does for the strip a pan uncovers); the fast path then leaves out every element
+    // that cannot reach into it. The pixels inside are those of a whole drawing.
+    std::optional<DeviceArea> clip;
 };
 
 }  // namespace planora
