@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QString>
@@ -34,6 +35,8 @@ class PainterSurface final : public DrawingSurface {
 
     bool beginDirectPixels() override { return setDirectPixels(true); }
     void endDirectPixels() override { setDirectPixels(false); }
+    // Bands are possible where direct writing is, on an image the painter does not clip.
+    std::unique_ptr<DrawingSurface> bandSurface(int top, int bottom) override;
 
     int width() const override { return width_; }
     int height() const override { return height_; }
@@ -76,6 +79,11 @@ class PainterSurface final : public DrawingSurface {
     int directTop_ = 0;
     int directRight_ = 0;
     int directBottom_ = 0;
+    // The image itself, for bands: its size, format and whether the painter clips it.
+    int imageWidth_ = 0;
+    int imageHeight_ = 0;
+    QImage::Format imageFormat_ = QImage::Format_Invalid;
+    bool clipped_ = false;
     std::uint32_t penPixel_ = 0xFF000000;
     QPoint current_;
     std::vector<QLine> lineBuffer_;

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #include "element_cache.h"
 #include "element_geometry.h"
@@ -290,6 +295,75 @@ const std::array<std::uint32_t, 16>& defaultColourTable() {
     return table;
 }
 
+// A second thread kept for the life of a renderer: what a thread prepares for drawing (the
+// pixel stamps are made once per thread) then stays ready between paints.
+class BandWorker {
+  public:
+    BandWorker() : thread_([this] { loop(); }) {}
+    ~BandWorker() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    BandWorker(const BandWorker&) = delete;
+    BandWorker& operator=(const BandWorker&) = delete;
+
+    void start(std::function<void()> job) {
+        {
+            std::lock_guard lock(mutex_);
+            job_ = std::move(job);
+            done_ = false;
+            failure_ = nullptr;
+        }
+        wake_.notify_all();
+    }
+
+    // Waits for the job; a failure in it is passed on here.
+    void wait() {
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [this] { return done_; });
+        if (failure_) {
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        }
+    }
+
+  private:
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || job_; });
+            if (stop_) {
+                return;
+            }
+            std::function<void()> job = std::move(job_);
+            job_ = nullptr;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                job();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            failure_ = failure;
+            done_ = true;
+            finished_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable finished_;
+    std::function<void()> job_;
+    bool done_ = true;
+    bool stop_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: starts when everything above is ready
+};
+
 std::array<std::int32_t, 33> initialPenTable() {
     std::array<std::int32_t, 33> table{};
     for (int pen = 2; pen <= 8; ++pen) {
@@ -450,7 +524,9 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     // far less than a call per figure elsewhere; then the elements are simply drawn in array
     // order, and only the culling above is gained on top.
     if (surface.beginDirectPixels()) {
-        drawInArrayOrder(surface, view, store, everything, black);
+        if (!drawInBands(surface, view, store, everything, black, area)) {
+            drawInArrayOrder(surface, view, store, everything, black);
+        }
         surface.endDirectPixels();
         return;
     }
@@ -516,6 +592,76 @@ void Renderer::drawInArrayOrder(DrawingSurface& surface, const ViewTransform& vi
             __builtin_prefetch(elements + candidates_[k + kAhead]);
         }
         draw(candidates_[k]);
+    }
+}
+
+bool Renderer::drawInBands(DrawingSurface& surface, const ViewTransform& view,
+                           const ElementStore& store, bool everything, bool black,
+                           const DeviceArea& area) {
+    const std::size_t work = everything ? store.elementCount() : candidates_.size();
+    const int rows = area.bottom - area.top;
+    if (work < kBandMinElements || rows < 64 || std::thread::hardware_concurrency() < 2) {
+        return false;
+    }
+    const int middle = area.top + rows / 2;
+    std::unique_ptr<DrawingSurface> upper = surface.bandSurface(area.top, middle);
+    std::unique_ptr<DrawingSurface> lower = surface.bandSurface(middle, area.bottom);
+    if (!upper || !lower || !upper->beginDirectPixels() || !lower->beginDirectPixels()) {
+        return false;  // nothing is drawn on a band before both are ready
+    }
+    if (!bandWorker_) {
+        bandWorker_ = std::make_unique<BandWorker>();
+    }
+    bandWorker_->start([&] {
+        drawRows(*lower, view, store, everything, black, middle, area.bottom);
+        lower->endDirectPixels();
+    });
+    try {
+        drawRows(*upper, view, store, everything, black, area.top, middle);
+    } catch (...) {
+        bandWorker_->wait();
+        throw;
+    }
+    upper->endDirectPixels();
+    bandWorker_->wait();
+    return true;
+}
+
+void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
+                        const ElementStore& store, bool everything, bool black, int top,
+                        int bottom) const {
+    const Element* elements = store.elementArray();
+    const std::vector<ElementBox>& boxes = cache_->boxes();
+    SegmentSink sink(surface, false);
+    std::vector<DevicePoint> points;
+    // An element belongs to the band when its box, mapped to rows and widened by the margin,
+    // reaches into the band; a box whose rows are not a number is drawn on both.
+    const double s = view.scale;
+    const double low = top - kCullMargin;
+    const double high = bottom + kCullMargin;
+    auto draw = [&](std::size_t i) {
+        const Element& e = elements[i];
+        if (e.layerField < 1) {
+            return;
+        }
+        const ElementBox& b = boxes[i];
+        const double y0 = view.deviceOriginY - (b.ymax - view.worldOriginY) * s;
+        const double y1 = view.deviceOriginY - (b.ymin - view.worldOriginY) * s;
+        if (y1 < low || y0 >= high) {
+            return;
+        }
+        surface.setPen(colourFor(e.penField, black), dashStyleForCode(e.lineStyle));
+        drawElement(surface, sink, view, store, e, points);
+    };
+    if (everything) {
+        const std::size_t n = store.elementCount();
+        for (std::size_t i = 0; i < n; ++i) {
+            draw(i);
+        }
+        return;
+    }
+    for (std::uint32_t i : candidates_) {
+        draw(i);
     }
 }
 

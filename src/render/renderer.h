@@ -27,6 +27,7 @@ std::array<std::int32_t, 33> initialPenTable();
 DashStyle dashStyleForCode(std::int32_t code);
 
 class ElementCache;
+class BandWorker;
 struct RenderRequest;
 
 // A rectangle of device pixels: columns left to right - 1, rows top to bottom - 1.
@@ -93,6 +94,9 @@ class Renderer {
     // The drawing order of the fast path packs the dash style into this many low bits of the
     // sort key, above them the colour id.
     static constexpr unsigned kDashStyleBits = 3;
+    // Paints of at least this many elements on a raster image are split into bands drawn on
+    // two threads.
+    static constexpr std::size_t kBandMinElements = 8192;
     static_assert(static_cast<unsigned>(DashStyle::DashDotDot) < (1u << kDashStyleBits),
                   "every dash style must fit into the sort key's style bits");
 
@@ -117,6 +121,15 @@ class Renderer {
     // Surfaces that write pixels directly: every candidate in array order.
     void drawInArrayOrder(DrawingSurface& surface, const ViewTransform& view,
                           const ElementStore& store, bool everything, bool black);
+    // The same, split into two bands of rows of `area` drawn at once on two threads, each
+    // clipped to its rows. False (nothing drawn) when the surface, the machine or the amount of
+    // work does not call for it.
+    bool drawInBands(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                     bool everything, bool black, const DeviceArea& area);
+    // Draws, in array order, the elements (all, or the candidates) whose box reaches into rows
+    // top to bottom - 1.
+    void drawRows(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                  bool everything, bool black, int top, int bottom) const;
     // Other surfaces: gives each candidate a level so that drawing by level and pen keeps the
     // pixels of the array order (order_), then sorts them (sorted_) and draws them in runs.
     GroupCounts assignDrawingLevels(const ViewTransform& view, int width, int height,
@@ -131,6 +144,7 @@ class Renderer {
     bool blackOutput_ = false;
     bool drawingShown_ = true;
     std::unique_ptr<ElementCache> cache_;
+    std::unique_ptr<BandWorker> bandWorker_;  // made by the first paint split into bands
 
     // Working memory of the fast path, kept between paints.
     struct OrderItem {
@@ -166,7 +180,7 @@ struct RenderRequest {
     // When set, only the pixels inside this area are wanted (the caller clips the rest away, as
     // the window does for the strip a pan uncovers); the fast path then leaves out every element
     // that cannot reach into it. The pixels inside are those of a whole drawing.
-    std::optional<DeviceArea> clip;
+    std::optional<DeviceArea> clip = std::nullopt;
 };
 
 }  // namespace planora
