@@ -201,7 +201,12 @@ TEST(RenderEquality, SmallElementsAtManyZooms) {
         const double cx = centre(rng), cy = centre(rng);
         views.push_back(ViewTransform{scale, cx - 0.5 * w / scale, cy - 0.5 * h / scale, h, 0});
     }
-    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 8);
+    // The whole drawing, large enough to be drawn in two bands of rows on two threads: every
+    // element near the row where the bands meet must reach both of them.
+    for (double scale : {2.2, 2.45}) {
+        views.push_back(ViewTransform{scale, 50 - 0.5 * w / scale, 50 - 0.5 * h / scale, h, 0});
+    }
+    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 10);
 }
 
 // Draws figures with a PainterSurface whose direct pixel writing is switched on or off; the
