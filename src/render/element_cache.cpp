@@ -108,7 +108,7 @@ void ElementCache::clear() {
     built_ = false;
     data_ = nullptr;
     count_ = 0;
-    boxes_ = {};
+    boxes_.reset();
     cellStart_ = {};
     cellItems_ = {};
     cellBoxes_ = {};
@@ -186,7 +186,7 @@ void ElementCache::build(const ElementStore& store) {
     clear();
     const std::size_t n = store.elementCount();
     const Element* a = store.elementArray();
-    boxes_.resize(n);
+    boxes_ = std::make_unique_for_overwrite<ElementBox[]>(n);
 
     // The boxes are independent of each other: large drawings are split into one contiguous
     // part per core, each with its own extents, joined in order afterwards.
@@ -198,10 +198,10 @@ void ElementCache::build(const ElementStore& store) {
         std::vector<std::jthread> helpers;
         for (std::size_t p = 1; p < parts; ++p) {
             helpers.emplace_back([&, p] {
-                results[p] = computeBoxes(store, n * p / parts, n * (p + 1) / parts, boxes_.data());
+                results[p] = computeBoxes(store, n * p / parts, n * (p + 1) / parts, boxes_.get());
             });
         }
-        results[0] = computeBoxes(store, 0, n / parts, boxes_.data());
+        results[0] = computeBoxes(store, 0, n / parts, boxes_.get());
     }  // the helpers are joined here
 
     bool any = false;

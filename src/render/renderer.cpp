@@ -548,7 +548,7 @@ bool Renderer::collectCandidates(const ViewTransform& view, const DeviceArea& ar
     const WorldPoint upperRight =
         deviceToWorld(view, area.right + kCullMargin, area.top - kCullMargin);
     const WorldBox visible{lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y};
-    const std::vector<ElementBox>& boxes = cache_->boxes();
+    const std::span<const ElementBox> boxes = cache_->boxes();
     candidates_.clear();
     const bool everything = cache_->allInside(visible);
     if (!everything && !cache_->query(visible, candidates_)) {
@@ -631,7 +631,7 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
                         const ElementStore& store, bool everything, bool black, int top,
                         int bottom) const {
     const Element* elements = store.elementArray();
-    const std::vector<ElementBox>& boxes = cache_->boxes();
+    const std::span<const ElementBox> boxes = cache_->boxes();
     SegmentSink sink(surface, false);
     std::vector<DevicePoint> points;
     // An element belongs to the band when its box, mapped to rows and widened by the margin,
@@ -708,7 +708,7 @@ Renderer::GroupCounts Renderer::assignDrawingLevels(const ViewTransform& view, i
     };
 
     const Element* elements = store.elementArray();
-    const std::vector<ElementBox>& boxes = cache_->boxes();
+    const std::span<const ElementBox> boxes = cache_->boxes();
     order_.clear();
     std::int32_t maxLevel = 0;
     const double s = view.scale;
