@@ -247,7 +247,7 @@ int main(int argc, char** argv) {
                 if (which == 0) {
                     picture.save(&buffer, "PNG");
                 } else if (which == 1) {
-                    picture.save(&buffer, "PNG", 0);  // quality 0: fastest compression
+                    picture.save(&buffer, "PNG", 100);  // quality 100: fastest compression
                 } else {
                     writePng(buffer, picture);
                 }
