@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,8 +94,38 @@ int main(int argc, char** argv) {
     std::printf("file: %s, %.1f MB\n", path.c_str(), fileSize / 1e6);
 
     constexpr int kRuns = 5;
-    std::vector<double> raw, load;
+    std::vector<double> raw, load, warmRead, freshTouch;
+    // The limits of a load: reading the bytes into a buffer whose pages exist already, and the
+    // first touch of fresh memory of the element store's size (page faults, nothing else).
+    std::vector<char> warm(fileSize, 1);
+    std::size_t storeBytes = 0;
+    {
+        planora::DrawingModel model;
+        planora::loadDrawing(model, path);
+        storeBytes = model.store.elementCount() * sizeof(planora::Element);
+    }
     for (int run = 0; run < kRuns; ++run) {
+        {
+            const auto start = std::chrono::steady_clock::now();
+            std::FILE* f = std::fopen(path.c_str(), "rb");
+            const std::size_t n = std::fread(warm.data(), 1, warm.size(), f);
+            std::fclose(f);
+            warmRead.push_back(millisecondsSince(start));
+            if (n != warm.size()) {
+                std::fprintf(stderr, "short read\n");
+                return 1;
+            }
+        }
+        {
+            const auto start = std::chrono::steady_clock::now();
+            auto fresh = std::make_unique_for_overwrite<char[]>(storeBytes);
+            for (std::size_t i = 0; i < storeBytes; i += 4096) {
+                fresh[i] = 1;
+            }
+            freshTouch.push_back(millisecondsSince(start));
+            volatile char keep = fresh[storeBytes / 2];
+            (void)keep;
+        }
         auto start = std::chrono::steady_clock::now();
         {
             std::vector<char> bytes(fileSize);
@@ -138,6 +169,14 @@ int main(int argc, char** argv) {
     std::printf("raw read:    %8.1f ms (median of %d)\n", rawMs, kRuns);
     std::printf("loadDrawing: %8.1f ms (median of %d)\n", loadMs, kRuns);
     std::printf("ratio load / raw read: %.2f\n", loadMs / rawMs);
+    std::sort(warmRead.begin(), warmRead.end());
+    std::sort(freshTouch.begin(), freshTouch.end());
+    const double warmMs = warmRead[kRuns / 2];
+    const double touchMs = freshTouch[kRuns / 2];
+    std::printf("limit: read into a touched buffer %8.1f ms, ratio load / it %.2f\n", warmMs,
+                loadMs / warmMs);
+    std::printf("limit: first touch of %.1f MB fresh memory %8.1f ms, ratio load / it %.2f\n",
+                storeBytes / 1e6, touchMs, loadMs / touchMs);
     std::printf(
         "peak memory of the load: %.1f MB above the %.1f MB before it "
         "(elements in the store %.1f MB; address space reserved %.1f MB)\n",

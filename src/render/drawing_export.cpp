@@ -12,6 +12,7 @@
 
 #include "output_file.h"
 #include "painter_surface.h"
+#include "png_writer.h"
 #include "svg_surface.h"
 
 namespace planora {
@@ -48,7 +49,7 @@ std::string writePng(QIODevice& out, const DrawingModel& model, Renderer& render
     if (image.isNull()) {
         return outOfMemoryMessage(target);
     }
-    return image.save(&out, "PNG") ? std::string() : cannotWrite(target);
+    return planora::writePng(out, image) ? std::string() : cannotWrite(target);
 }
 
 // SVG is written as it is drawn (Qt's own SVG writer keeps the whole document in memory).

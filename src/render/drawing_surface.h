@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -55,6 +56,14 @@ class DrawingSurface {
     // array order until end; otherwise it hands runs of figures with one pen over together.
     virtual bool beginDirectPixels() { return false; }
     virtual void endDirectPixels() {}
+
+    // A surface of its own for rows top to bottom - 1 of this one (same size and coordinates,
+    // drawing clipped to those rows), which another thread may draw on while this thread draws
+    // another band; or none when the surface cannot be split. The band is drawn on and destroyed
+    // while this surface's direct pixel writing is on.
+    virtual std::unique_ptr<DrawingSurface> bandSurface(int /*top*/, int /*bottom*/) {
+        return nullptr;
+    }
 
     // The area inside the closed figure through the points (even-odd rule) in `colour`, with no
     // outline.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <thread>
 
 #include "element_geometry.h"
 
@@ -107,7 +108,7 @@ void ElementCache::clear() {
     built_ = false;
     data_ = nullptr;
     count_ = 0;
-    boxes_ = {};
+    boxes_.reset();
     cellStart_ = {};
     cellItems_ = {};
     cellBoxes_ = {};
@@ -133,27 +134,90 @@ int ElementCache::cellY(double y) const {
     return static_cast<int>(c >= 0.0 ? std::min(c, static_cast<double>(gridH_ - 1)) : 0.0);
 }
 
+namespace {
+
+// The boxes of elements [from, to) and what they add up to.
+struct BoxesPart {
+    WorldBox extents{};
+    bool anyFinite = false;
+    bool infinite = false;
+};
+
+BoxesPart computeBoxes(const ElementStore& store, std::size_t from, std::size_t to,
+                       ElementBox* out) {
+    const Element* a = store.elementArray();
+    BoxesPart part;
+    // Kept in locals during the loop (members would be written back on every element).
+    double xmin = 0.0, ymin = 0.0, xmax = 0.0, ymax = 0.0;
+    bool any = false;
+    bool infinite = false;
+    for (std::size_t i = from; i < to; ++i) {
+        const ElementBox b = elementBox(store, a[i]);
+        out[i] = b;
+        if (isInfinite(b)) {
+            infinite = infinite || b.xmin <= b.xmax;
+            continue;
+        }
+        if (!any) {
+            xmin = b.xmin;
+            ymin = b.ymin;
+            xmax = b.xmax;
+            ymax = b.ymax;
+            any = true;
+        } else {
+            xmin = std::min<double>(xmin, b.xmin);
+            ymin = std::min<double>(ymin, b.ymin);
+            xmax = std::max<double>(xmax, b.xmax);
+            ymax = std::max<double>(ymax, b.ymax);
+        }
+    }
+    part.extents = WorldBox{xmin, ymin, xmax, ymax};
+    part.anyFinite = any;
+    part.infinite = infinite;
+    return part;
+}
+
+// Below this many elements a second thread costs more than it saves.
+constexpr std::size_t kElementsPerThread = 65536;
+
+}  // namespace
+
 void ElementCache::build(const ElementStore& store) {
     clear();
     const std::size_t n = store.elementCount();
     const Element* a = store.elementArray();
-    boxes_.reserve(n);
+    boxes_ = std::make_unique_for_overwrite<ElementBox[]>(n);
+
+    // The boxes are independent of each other: large drawings are split into one contiguous
+    // part per core, each with its own extents, joined in order afterwards.
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t parts =
+        std::clamp<std::size_t>(n / kElementsPerThread, 1, std::min<std::size_t>(cores, 8));
+    std::vector<BoxesPart> results(parts);
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t p = 1; p < parts; ++p) {
+            helpers.emplace_back([&, p] {
+                results[p] = computeBoxes(store, n * p / parts, n * (p + 1) / parts, boxes_.get());
+            });
+        }
+        results[0] = computeBoxes(store, 0, n / parts, boxes_.get());
+    }  // the helpers are joined here
+
     bool any = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        const ElementBox b = elementBox(store, a[i]);
-        boxes_.push_back(b);
-        if (isInfinite(b)) {
-            infiniteBox_ = infiniteBox_ || b.xmin <= b.xmax;
+    for (const BoxesPart& part : results) {
+        infiniteBox_ = infiniteBox_ || part.infinite;
+        if (!part.anyFinite) {
             continue;
         }
         if (!any) {
-            extents_ = WorldBox{b.xmin, b.ymin, b.xmax, b.ymax};
+            extents_ = part.extents;
             any = true;
         } else {
-            extents_.xmin = std::min<double>(extents_.xmin, b.xmin);
-            extents_.ymin = std::min<double>(extents_.ymin, b.ymin);
-            extents_.xmax = std::max<double>(extents_.xmax, b.xmax);
-            extents_.ymax = std::max<double>(extents_.ymax, b.ymax);
+            extents_.xmin = std::min(extents_.xmin, part.extents.xmin);
+            extents_.ymin = std::min(extents_.ymin, part.extents.ymin);
+            extents_.xmax = std::max(extents_.xmax, part.extents.xmax);
+            extents_.ymax = std::max(extents_.ymax, part.extents.ymax);
         }
     }
 

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "drawing_model.h"
@@ -30,7 +32,8 @@ class ElementCache {
     void build(const ElementStore& store);
     void clear();
 
-    const std::vector<ElementBox>& boxes() const { return boxes_; }
+    // One box per element, in array order.
+    std::span<const ElementBox> boxes() const { return {boxes_.get(), count_}; }
 
     // Indices, ascending, of the elements whose box meets `query`. Returns false when the
     // query covers so much of the drawing that walking every element is cheaper; `out` is then
@@ -56,7 +59,9 @@ class ElementCache {
     std::uint64_t fingerprint_ = 0;
     bool built_ = false;
 
-    std::vector<ElementBox> boxes_;
+    // Left uninitialised when made: the threads of build() fill it, each touching its own part
+    // first.
+    std::unique_ptr<ElementBox[]> boxes_;
     WorldBox extents_{};        // union of the finite boxes
     bool infiniteBox_ = false;  // some element has an infinite box
     bool anyFinite_ = false;    // some element has a finite box (extents_ is set)

@@ -39,21 +39,90 @@ PainterSurface::PainterSurface(QPainter& painter, int width, int height)
         const QImage::Format f = image->format();
         if ((f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
              f == QImage::Format_ARGB32_Premultiplied) &&
-            painter_.deviceTransform().isIdentity() && !painter_.hasClipping() &&
+            painter_.deviceTransform().isIdentity() &&
             painter_.compositionMode() == QPainter::CompositionMode_SourceOver &&
             painter_.opacity() == 1.0) {
+            // Pixels may be written where the painter could write them: the image, or the one
+            // rectangle it is clipped to (a window strip drawn anew). Other clips are left to
+            // QPainter.
+            QRect limit = image->rect();
+            bool clipUsable = true;
+            clipped_ = painter_.hasClipping();
+            if (clipped_) {
+                const QRegion clip = painter_.clipRegion();
+                clipUsable = clip.rectCount() == 1;
+                limit = limit.intersected(clip.boundingRect());
+            }
             // The painter writes into this very buffer (it is not detached while painted).
             bits_ = const_cast<uchar*>(static_cast<const QImage*>(image)->constBits());
             bytesPerLine_ = image->bytesPerLine();
             imageWidth_ = image->width();
             imageHeight_ = image->height();
-            directPossible_ = bits_ != nullptr;
+            imageFormat_ = f;
+            directLeft_ = limit.left();
+            directTop_ = limit.top();
+            directRight_ = limit.right() + 1;
+            directBottom_ = limit.bottom() + 1;
+            directPossible_ = bits_ != nullptr && clipUsable && !limit.isEmpty();
         }
     }
 }
 
 PainterSurface::~PainterSurface() {
     painter_.restore();
+}
+
+namespace {
+
+// One band of a PainterSurface's image: a second image over the same pixel memory with a
+// painter of its own, clipped to the band's rows, so that two threads can draw on the picture
+// at once without either writing into the other's rows.
+class PainterBand final : public DrawingSurface {
+  public:
+    PainterBand(uchar* bits, int imageWidth, int imageHeight, qsizetype bytesPerLine,
+                QImage::Format format, const QRect& rows, int width, int height)
+        : image_(bits, imageWidth, imageHeight, bytesPerLine, format), painter_(&image_) {
+        painter_.setClipRect(rows);
+        surface_ = std::make_unique<PainterSurface>(painter_, width, height);
+    }
+
+    int width() const override { return surface_->width(); }
+    int height() const override { return surface_->height(); }
+    void setPen(std::uint32_t colour, DashStyle style) override { surface_->setPen(colour, style); }
+    void moveTo(int x, int y) override { surface_->moveTo(x, y); }
+    void lineTo(int x, int y) override { surface_->lineTo(x, y); }
+    void drawLines(std::span<const DeviceLine> lines) override { surface_->drawLines(lines); }
+    void drawEllipse(int left, int top, int right, int bottom) override {
+        surface_->drawEllipse(left, top, right, bottom);
+    }
+    void drawArc(int left, int top, int right, int bottom, int xs, int ys, int xe,
+                 int ye) override {
+        surface_->drawArc(left, top, right, bottom, xs, ys, xe, ye);
+    }
+    void drawText(int x, int y, std::string_view utf8, int pixelHeight, int escapement) override {
+        surface_->drawText(x, y, utf8, pixelHeight, escapement);
+    }
+    void fillPolygon(std::span<const DevicePoint> points, std::uint32_t colour) override {
+        surface_->fillPolygon(points, colour);
+    }
+    bool beginDirectPixels() override { return surface_->beginDirectPixels(); }
+    void endDirectPixels() override { surface_->endDirectPixels(); }
+
+  private:
+    QImage image_;
+    QPainter painter_;
+    std::unique_ptr<PainterSurface> surface_;  // destroyed first: it restores the painter
+};
+
+}  // namespace
+
+std::unique_ptr<DrawingSurface> PainterSurface::bandSurface(int top, int bottom) {
+    if (!directPossible_ || clipped_ || top < 0 || bottom > imageHeight_ || top >= bottom) {
+        return nullptr;
+    }
+    return std::make_unique<PainterBand>(bits_, imageWidth_, imageHeight_, bytesPerLine_,
+                                         imageFormat_, QRect(0, top, imageWidth_, bottom - top),
+                                         width_, height_);
 }
 
 bool PainterSurface::setDirectPixels(bool on) {
@@ -83,7 +152,8 @@ void PainterSurface::applyPen() {
 
 bool PainterSurface::directFits(int left, int top, int right, int bottom) const {
     constexpr int m = PixelStamps::kMargin;
-    return left - m >= 0 && top - m >= 0 && right + m < imageWidth_ && bottom + m < imageHeight_;
+    return left - m >= directLeft_ && top - m >= directTop_ && right + m < directRight_ &&
+           bottom + m < directBottom_;
 }
 
 void PainterSurface::plot(int x, int y, std::span<const StampPixel> pixels) {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QString>
@@ -28,12 +29,14 @@ class PainterSurface final : public DrawingSurface {
 
     // Lets small lines, circles and arcs be written straight into the image's pixels, with the
     // pixels QPainter would give them. Only possible when the painter draws on a 32-bit raster
-    // image without transform, clipping, transparency or blending; returns whether it is on now.
-    // Off at the start.
+    // image without transform, transparency or blending, clipped to one rectangle at most;
+    // returns whether it is on now. Off at the start.
     bool setDirectPixels(bool on);
 
     bool beginDirectPixels() override { return setDirectPixels(true); }
     void endDirectPixels() override { setDirectPixels(false); }
+    // Bands are possible where direct writing is, on an image the painter does not clip.
+    std::unique_ptr<DrawingSurface> bandSurface(int top, int bottom) override;
 
     int width() const override { return width_; }
     int height() const override { return height_; }
@@ -65,14 +68,22 @@ class PainterSurface final : public DrawingSurface {
     bool penApplied_ = false;  // the painter's pen is elementPen(penColour_, penStyle_)
     QPen pen_;
 
-    // Direct writing: the image's first scan line, its length in bytes, its size and the pixel
-    // value of the pen colour.
+    // Direct writing: the image's first scan line, its length in bytes, the pixels that may be
+    // written (columns directLeft_ to directRight_ - 1, rows likewise) and the pixel value of the
+    // pen colour.
     bool directPossible_ = false;
     bool direct_ = false;
     uchar* bits_ = nullptr;
     qsizetype bytesPerLine_ = 0;
+    int directLeft_ = 0;
+    int directTop_ = 0;
+    int directRight_ = 0;
+    int directBottom_ = 0;
+    // The image itself, for bands: its size, format and whether the painter clips it.
     int imageWidth_ = 0;
     int imageHeight_ = 0;
+    QImage::Format imageFormat_ = QImage::Format_Invalid;
+    bool clipped_ = false;
     std::uint32_t penPixel_ = 0xFF000000;
     QPoint current_;
     std::vector<QLine> lineBuffer_;

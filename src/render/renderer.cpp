@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #include "element_cache.h"
 #include "element_geometry.h"
@@ -290,6 +295,75 @@ const std::array<std::uint32_t, 16>& defaultColourTable() {
     return table;
 }
 
+// A second thread kept for the life of a renderer: what a thread prepares for drawing (the
+// pixel stamps are made once per thread) then stays ready between paints.
+class BandWorker {
+  public:
+    BandWorker() : thread_([this] { loop(); }) {}
+    ~BandWorker() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    BandWorker(const BandWorker&) = delete;
+    BandWorker& operator=(const BandWorker&) = delete;
+
+    void start(std::function<void()> job) {
+        {
+            std::lock_guard lock(mutex_);
+            job_ = std::move(job);
+            done_ = false;
+            failure_ = nullptr;
+        }
+        wake_.notify_all();
+    }
+
+    // Waits for the job; a failure in it is passed on here.
+    void wait() {
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [this] { return done_; });
+        if (failure_) {
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        }
+    }
+
+  private:
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || job_; });
+            if (stop_) {
+                return;
+            }
+            std::function<void()> job = std::move(job_);
+            job_ = nullptr;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                job();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            failure_ = failure;
+            done_ = true;
+            finished_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable finished_;
+    std::function<void()> job_;
+    bool done_ = true;
+    bool stop_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: starts when everything above is ready
+};
+
 std::array<std::int32_t, 33> initialPenTable() {
     std::array<std::int32_t, 33> table{};
     for (int pen = 2; pen <= 8; ++pen) {
@@ -387,22 +461,22 @@ int Renderer::render(DrawingSurface& surface, const ElementStore& store,
             surface.fillPolygon(area, *request.background & 0x00FFFFFF);
         }
     }
-    draw(surface, request.view, store, request.path, request.blackOutput);
+    draw(surface, request.view, store, request.path, request.blackOutput, request.clip);
     return -1;
 }
 
 int Renderer::renderElements(DrawingSurface& surface, const ViewTransform& view,
                              const ElementStore& store, Path path) {
-    draw(surface, view, store, path, blackOutput_);
+    draw(surface, view, store, path, blackOutput_, std::nullopt);
     return -1;
 }
 
 void Renderer::draw(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
-                    Path path, bool black) {
+                    Path path, bool black, const std::optional<DeviceArea>& clip) {
     if (path == Path::ElementByElement) {
         renderOneByOne(surface, view, store, black);
     } else {
-        renderFast(surface, view, store, black);
+        renderFast(surface, view, store, black, clip);
     }
 }
 
@@ -420,7 +494,8 @@ void Renderer::renderOneByOne(DrawingSurface& surface, const ViewTransform& view
 }
 
 void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
-                          const ElementStore& store, bool black) {
+                          const ElementStore& store, bool black,
+                          const std::optional<DeviceArea>& clip) {
     const std::size_t n = store.elementCount();
     const int width = surface.width();
     const int height = surface.height();
@@ -432,13 +507,26 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     if (!cache_->matches(store)) {
         cache_->build(store);
     }
-    const bool everything = collectCandidates(view, width, height, n);
+    // The area that can show anything: the surface, narrowed to the clip area when there is one.
+    DeviceArea area{0, 0, width, height};
+    if (clip) {
+        area.left = std::max(area.left, clip->left);
+        area.top = std::max(area.top, clip->top);
+        area.right = std::min(area.right, clip->right);
+        area.bottom = std::min(area.bottom, clip->bottom);
+        if (area.left >= area.right || area.top >= area.bottom) {
+            return;  // nothing of the surface is wanted
+        }
+    }
+    const bool everything = collectCandidates(view, area, n);
 
     // On a raster image the surface writes small figures straight into the pixels, which costs
     // far less than a call per figure elsewhere; then the elements are simply drawn in array
     // order, and only the culling above is gained on top.
     if (surface.beginDirectPixels()) {
-        drawInArrayOrder(surface, view, store, everything, black);
+        if (!drawInBands(surface, view, store, everything, black, area)) {
+            drawInArrayOrder(surface, view, store, everything, black);
+        }
         surface.endDirectPixels();
         return;
     }
@@ -453,12 +541,14 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     drawSortedRuns(surface, view, store, black);
 }
 
-bool Renderer::collectCandidates(const ViewTransform& view, int width, int height, std::size_t n) {
-    // The elements near the surface: the area widened by a margin, in drawing units.
-    const WorldPoint lowerLeft = deviceToWorld(view, -kCullMargin, height + kCullMargin);
-    const WorldPoint upperRight = deviceToWorld(view, width + kCullMargin, -kCullMargin);
+bool Renderer::collectCandidates(const ViewTransform& view, const DeviceArea& area, std::size_t n) {
+    // The elements near the area: the area widened by a margin, in drawing units.
+    const WorldPoint lowerLeft =
+        deviceToWorld(view, area.left - kCullMargin, area.bottom + kCullMargin);
+    const WorldPoint upperRight =
+        deviceToWorld(view, area.right + kCullMargin, area.top - kCullMargin);
     const WorldBox visible{lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y};
-    const std::vector<ElementBox>& boxes = cache_->boxes();
+    const std::span<const ElementBox> boxes = cache_->boxes();
     candidates_.clear();
     const bool everything = cache_->allInside(visible);
     if (!everything && !cache_->query(visible, candidates_)) {
@@ -505,6 +595,76 @@ void Renderer::drawInArrayOrder(DrawingSurface& surface, const ViewTransform& vi
     }
 }
 
+bool Renderer::drawInBands(DrawingSurface& surface, const ViewTransform& view,
+                           const ElementStore& store, bool everything, bool black,
+                           const DeviceArea& area) {
+    const std::size_t work = everything ? store.elementCount() : candidates_.size();
+    const int rows = area.bottom - area.top;
+    if (work < kBandMinElements || rows < 64 || std::thread::hardware_concurrency() < 2) {
+        return false;
+    }
+    const int middle = area.top + rows / 2;
+    std::unique_ptr<DrawingSurface> upper = surface.bandSurface(area.top, middle);
+    std::unique_ptr<DrawingSurface> lower = surface.bandSurface(middle, area.bottom);
+    if (!upper || !lower || !upper->beginDirectPixels() || !lower->beginDirectPixels()) {
+        return false;  // nothing is drawn on a band before both are ready
+    }
+    if (!bandWorker_) {
+        bandWorker_ = std::make_unique<BandWorker>();
+    }
+    bandWorker_->start([&] {
+        drawRows(*lower, view, store, everything, black, middle, area.bottom);
+        lower->endDirectPixels();
+    });
+    try {
+        drawRows(*upper, view, store, everything, black, area.top, middle);
+    } catch (...) {
+        bandWorker_->wait();
+        throw;
+    }
+    upper->endDirectPixels();
+    bandWorker_->wait();
+    return true;
+}
+
+void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
+                        const ElementStore& store, bool everything, bool black, int top,
+                        int bottom) const {
+    const Element* elements = store.elementArray();
+    const std::span<const ElementBox> boxes = cache_->boxes();
+    SegmentSink sink(surface, false);
+    std::vector<DevicePoint> points;
+    // An element belongs to the band when its box, mapped to rows and widened by the margin,
+    // reaches into the band; a box whose rows are not a number is drawn on both.
+    const double s = view.scale;
+    const double low = top - kCullMargin;
+    const double high = bottom + kCullMargin;
+    auto draw = [&](std::size_t i) {
+        const Element& e = elements[i];
+        if (e.layerField < 1) {
+            return;
+        }
+        const ElementBox& b = boxes[i];
+        const double y0 = view.deviceOriginY - (b.ymax - view.worldOriginY) * s;
+        const double y1 = view.deviceOriginY - (b.ymin - view.worldOriginY) * s;
+        if (y1 < low || y0 >= high) {
+            return;
+        }
+        surface.setPen(colourFor(e.penField, black), dashStyleForCode(e.lineStyle));
+        drawElement(surface, sink, view, store, e, points);
+    };
+    if (everything) {
+        const std::size_t n = store.elementCount();
+        for (std::size_t i = 0; i < n; ++i) {
+            draw(i);
+        }
+        return;
+    }
+    for (std::uint32_t i : candidates_) {
+        draw(i);
+    }
+}
+
 namespace {
 
 constexpr int kCell = 16;  // side of a cell of the coarse surface grid, in pixels
@@ -548,7 +708,7 @@ Renderer::GroupCounts Renderer::assignDrawingLevels(const ViewTransform& view, i
     };
 
     const Element* elements = store.elementArray();
-    const std::vector<ElementBox>& boxes = cache_->boxes();
+    const std::span<const ElementBox> boxes = cache_->boxes();
     order_.clear();
     std::int32_t maxLevel = 0;
     const double s = view.scale;

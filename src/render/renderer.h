@@ -27,7 +27,16 @@ std::array<std::int32_t, 33> initialPenTable();
 DashStyle dashStyleForCode(std::int32_t code);
 
 class ElementCache;
+class BandWorker;
 struct RenderRequest;
+
+// A rectangle of device pixels: columns left to right - 1, rows top to bottom - 1.
+struct DeviceArea {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
 
 class Renderer {
   public:
@@ -85,6 +94,9 @@ class Renderer {
     // The drawing order of the fast path packs the dash style into this many low bits of the
     // sort key, above them the colour id.
     static constexpr unsigned kDashStyleBits = 3;
+    // Paints of at least this many elements on a raster image are split into bands drawn on
+    // two threads.
+    static constexpr std::size_t kBandMinElements = 8192;
     static_assert(static_cast<unsigned>(DashStyle::DashDotDot) < (1u << kDashStyleBits),
                   "every dash style must fit into the sort key's style bits");
 
@@ -97,17 +109,27 @@ class Renderer {
     // The colour of a pen, or black when `black` is set.
     std::uint32_t colourFor(std::int32_t penNumber, bool black) const;
     void draw(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
-              Path path, bool black);
+              Path path, bool black, const std::optional<DeviceArea>& clip);
     void renderOneByOne(DrawingSurface& surface, const ViewTransform& view,
                         const ElementStore& store, bool black);
     void renderFast(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
-                    bool black);
+                    bool black, const std::optional<DeviceArea>& clip);
     // The steps of the fast path. Fills candidates_ with the elements near the surface (in array
     // order); returns true when every element lies inside it (candidates_ is then left empty).
-    bool collectCandidates(const ViewTransform& view, int width, int height, std::size_t n);
+    // Only elements that can reach into `area` (device pixels) are candidates.
+    bool collectCandidates(const ViewTransform& view, const DeviceArea& area, std::size_t n);
     // Surfaces that write pixels directly: every candidate in array order.
     void drawInArrayOrder(DrawingSurface& surface, const ViewTransform& view,
                           const ElementStore& store, bool everything, bool black);
+    // The same, split into two bands of rows of `area` drawn at once on two threads, each
+    // clipped to its rows. False (nothing drawn) when the surface, the machine or the amount of
+    // work does not call for it.
+    bool drawInBands(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                     bool everything, bool black, const DeviceArea& area);
+    // Draws, in array order, the elements (all, or the candidates) whose box reaches into rows
+    // top to bottom - 1.
+    void drawRows(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                  bool everything, bool black, int top, int bottom) const;
     // Other surfaces: gives each candidate a level so that drawing by level and pen keeps the
     // pixels of the array order (order_), then sorts them (sorted_) and draws them in runs.
     GroupCounts assignDrawingLevels(const ViewTransform& view, int width, int height,
@@ -122,6 +144,7 @@ class Renderer {
     bool blackOutput_ = false;
     bool drawingShown_ = true;
     std::unique_ptr<ElementCache> cache_;
+    std::unique_ptr<BandWorker> bandWorker_;  // made by the first paint split into bands
 
     // Working memory of the fast path, kept between paints.
     struct OrderItem {
@@ -154,6 +177,10 @@ struct RenderRequest {
     // When set, the whole surface is filled with this colour (0x00BBGGRR) first.
     std::optional<std::uint32_t> background;
     Renderer::Path path = Renderer::Path::Fast;
+    // When set, only the pixels inside this area are wanted (the caller clips the rest away, as
+    // the window does for the strip a pan uncovers); the fast path then leaves out every element
+    // that cannot reach into it. The pixels inside are those of a whole drawing.
+    std::optional<DeviceArea> clip = std::nullopt;
 };
 
 }  // namespace planora

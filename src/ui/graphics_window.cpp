@@ -49,15 +49,17 @@ void scrollImage(QImage& image, int dx, int dy) {
     }
 }
 
-// The strips at the top and the left of a w x h area that a move by (dx, dy) >= 0 uncovers,
-// without overlap.
+// The strips of a w x h area that a move by (dx, dy) uncovers, without overlap: a band of rows
+// at the top or the bottom and, beside it, a band of columns at the left or the right.
 std::vector<QRect> uncoveredByScroll(int w, int h, int dx, int dy) {
     std::vector<QRect> strips;
-    if (dy > 0) {
-        strips.emplace_back(0, 0, w, dy);
+    const int rows = std::abs(dy);
+    const int columns = std::abs(dx);
+    if (rows > 0) {
+        strips.emplace_back(0, dy > 0 ? 0 : h - rows, w, rows);
     }
-    if (dx > 0) {
-        strips.emplace_back(0, dy, dx, h - dy);
+    if (columns > 0) {
+        strips.emplace_back(dx > 0 ? 0 : w - columns, dy > 0 ? rows : 0, columns, h - rows);
     }
     return strips;
 }
@@ -107,14 +109,16 @@ struct GraphicsWindow::Private {
     }
 
     // Draws one rectangle of the cache anew, with the pixels a whole drawing gives there. The
-    // surface ends at the rectangle's far corner, so that the renderer leaves out what lies
-    // beyond it; the clip keeps the rest of the cache as it is.
+    // renderer leaves out every element that cannot reach into the rectangle; the painter's clip
+    // keeps the rest of the cache as it is.
     void render(const QRect& area) {
         QPainter painter(&cache);
         painter.setClipRect(area);
         painter.fillRect(area, colourFromColorref(state.renderer.backgroundColour()));
-        PainterSurface surface(painter, area.right() + 1, area.bottom() + 1);
-        state.renderer.render(surface, state.drawing.store, windowRequest());
+        PainterSurface surface(painter, cache.width(), cache.height());
+        RenderRequest request = windowRequest();
+        request.clip = DeviceArea{area.left(), area.top(), area.right() + 1, area.bottom() + 1};
+        state.renderer.render(surface, state.drawing.store, request);
     }
 
     void ensureCache() {
@@ -287,10 +291,9 @@ struct GraphicsWindow::Private {
         const int h = q.height();
         const bool wasCurrent = cacheCurrent();
         const DevicePoint d = state.view.panDragMove(w, h, x, y);
-        // The renderer leaves out what lies beyond the right and bottom edges of its surface, so
-        // a strip at the top or the left is cheap. A strip at the right or the bottom would pass
-        // every element to a clipped painter, which costs more than drawing the whole window.
-        if (!wasCurrent || d.x < 0 || d.y < 0 || d.x >= w || d.y >= h) {
+        // The renderer draws a strip at any edge on its own; a move by the whole window or more
+        // leaves nothing to keep.
+        if (!wasCurrent || std::abs(d.x) >= w || std::abs(d.y) >= h) {
             viewChanged();
             return;
         }

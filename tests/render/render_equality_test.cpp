@@ -189,6 +189,57 @@ DrawingModel smallElementDrawing(unsigned seed) {
     return m;
 }
 
+// A pan draws only the strip it uncovers, into a clipped painter over stale pixels: inside the
+// strip the pixels must be those of the whole picture (an element culled against the strip that
+// still reaches into it would leave a gap), outside it nothing may change (a figure written
+// straight into the pixels past the clip would smear the kept picture).
+TEST(RenderEquality, StripDrawnAloneMatchesTheWholePictureAndKeepsTheRest) {
+    const DrawingModel m = smallElementDrawing(31);
+    auto centredOn = [](double scale, double x, double y) {
+        return ViewTransform{scale, x - 0.5 * kW / scale, y - 0.5 * kH / scale, kH, 0};
+    };
+    const ViewTransform views[] = {centredOn(4.5, 50, 50), centredOn(11, 30, 60),
+                                   centredOn(60, 50, 50)};
+    const ViewTransform stale = centredOn(3.0, 40, 45);
+    const DeviceArea strips[] = {
+        {0, 0, kW, 7},        {0, kH - 9, kW, kH},      {0, 0, 13, kH},         {kW - 5, 0, kW, kH},
+        {200, 150, 263, 151}, {kW - 40, 7, kW, kH - 9}, {-20, -20, kW + 20, 3}, {301, 0, 302, kH}};
+    for (QImage::Format format : kFormats) {
+        Renderer fast, plain;
+        for (std::size_t v = 0; v < std::size(views); ++v) {
+            const ViewTransform& t = views[v];
+            const QImage whole = test::render(plain, m.store, t, kW, kH,
+                                              Renderer::Path::ElementByElement, Qt::black, format);
+            for (const DeviceArea& a : strips) {
+                // Stale pixels: another view of the drawing on another background.
+                QImage image = test::render(fast, m.store, stale, kW, kH, Renderer::Path::Fast,
+                                            QColor(0, 0, 90), format);
+                const QImage before = image;
+                const QRect rect = QRect(QPoint(a.left, a.top), QPoint(a.right - 1, a.bottom - 1))
+                                       .intersected(image.rect());
+                {
+                    QPainter painter(&image);
+                    painter.setClipRect(rect);
+                    painter.fillRect(rect, Qt::black);
+                    PainterSurface surface(painter, kW, kH);
+                    RenderRequest request;
+                    request.view = t;
+                    request.clip = a;
+                    fast.render(surface, m.store, request);
+                }
+                QImage expected = before;
+                {
+                    QPainter painter(&expected);
+                    painter.drawImage(rect.topLeft(), whole, rect);
+                }
+                EXPECT_EQ(differingPixels(image, expected), 0)
+                    << "view " << v << ", strip " << a.left << "," << a.top << "-" << a.right << ","
+                    << a.bottom << ", format " << format;
+            }
+        }
+    }
+}
+
 TEST(RenderEquality, SmallElementsAtManyZooms) {
     const DrawingModel m = smallElementDrawing(99);
     // From a few pixels per unit (everything a dot) to 60 (the largest figures exceed what is
@@ -201,7 +252,12 @@ TEST(RenderEquality, SmallElementsAtManyZooms) {
         const double cx = centre(rng), cy = centre(rng);
         views.push_back(ViewTransform{scale, cx - 0.5 * w / scale, cy - 0.5 * h / scale, h, 0});
     }
-    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 8);
+    // The whole drawing, large enough to be drawn in two bands of rows on two threads: every
+    // element near the row where the bands meet must reach both of them.
+    for (double scale : {2.2, 2.45}) {
+        views.push_back(ViewTransform{scale, 50 - 0.5 * w / scale, 50 - 0.5 * h / scale, h, 0});
+    }
+    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 10);
 }
 
 // Draws figures with a PainterSurface whose direct pixel writing is switched on or off; the
@@ -352,7 +408,10 @@ TEST(DirectPixels, OnlyOnUntransformedUnclippedRasterImages) {
         painter.translate(2, 0);
         EXPECT_FALSE(PainterSurface(painter, 40, 30).setDirectPixels(true));
         painter.resetTransform();
+        // One clip rectangle keeps direct writing (within it); any other clip shape does not.
         painter.setClipRect(0, 0, 10, 10);
+        EXPECT_TRUE(PainterSurface(painter, 40, 30).setDirectPixels(true));
+        painter.setClipRegion(QRegion(0, 0, 10, 10) + QRegion(20, 20, 5, 5));
         EXPECT_FALSE(PainterSurface(painter, 40, 30).setDirectPixels(true));
         painter.setClipping(false);
         painter.setOpacity(0.5);
