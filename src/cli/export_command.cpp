@@ -1,0 +1,205 @@
+#include "export_command.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <new>
+#include <optional>
+
+#include "drawing_export.h"
+#include "drawing_report.h"
+#include "dxf_export.h"
+#include "open_drawing.h"
+#include "output_file.h"
+#include "output_targets.h"
+#include "renderer.h"
+#include "text_encoding.h"
+
+namespace planora {
+namespace {
+
+const char* const kUsage =
+    "Aufruf: planora-cli export ZEICHNUNG.akt... -o AUSGABE [Optionen]\n"
+    "  -o DATEI|ORDNER      Ausgabedatei (.dxf oder .png); bei mehreren Zeichnungen ein Ordner,\n"
+    "                       in den je Zeichnung eine Datei geschrieben wird\n"
+    "  --format dxf|png     Format der Dateien im Ausgabeordner (Vorgabe dxf)\n"
+    "  --black              alle Linien und Texte schwarz\n"
+    "  --layer-off N        Folie N ausschalten (mehrfach möglich)\n";
+
+enum class Target { Dxf, Png };
+
+std::optional<Target> targetByName(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name == "dxf") {
+        return Target::Dxf;
+    }
+    if (name == "png") {
+        return Target::Png;
+    }
+    return std::nullopt;
+}
+
+std::optional<Target> targetForPath(const std::string& path) {
+    const std::string ext = std::filesystem::path(path).extension().string();
+    return ext.size() > 1 ? targetByName(ext.substr(1)) : std::nullopt;
+}
+
+struct Options {
+    std::vector<std::string> inputs;
+    std::string output;
+    std::optional<Target> folderFormat;
+    bool black = false;
+    std::vector<int> layersOff;
+};
+
+std::optional<std::string> parse(const std::vector<std::string>& args, Options& o) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "-o" || a == "--output") {
+            if (!hasValue) {
+                return "Option " + a + " braucht einen Wert.";
+            }
+            o.output = args[++i];
+        } else if (a == "--format") {
+            if (!hasValue || !(o.folderFormat = targetByName(args[++i]))) {
+                return std::string("Ungültiges Format bei --format (dxf oder png).");
+            }
+        } else if (a == "--black") {
+            o.black = true;
+        } else if (a == "--layer-off") {
+            int layer = -1;
+            const std::string v = hasValue ? args[++i] : std::string();
+            const auto [ptr, ec] = std::from_chars(v.data(), v.data() + v.size(), layer);
+            if (v.empty() || ec != std::errc() || ptr != v.data() + v.size() || layer < 0) {
+                return std::string("Ungültige Foliennummer bei --layer-off.");
+            }
+            o.layersOff.push_back(layer);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return "Unbekannte Option: " + a;
+        } else {
+            o.inputs.push_back(a);
+        }
+    }
+    if (o.inputs.empty()) {
+        return std::string("Keine Zeichnung angegeben.");
+    }
+    if (o.output.empty()) {
+        return std::string("Keine Ausgabe angegeben (-o).");
+    }
+    return std::nullopt;
+}
+
+// Writes the DXF through a temporary file. Returns the message of a failure, else empty.
+std::string exportDxf(const DrawingModel& model, const Renderer& renderer,
+                      const std::string& target, std::size_t& skipped) {
+    const std::string cannotWrite =
+        "Ausgabedatei kann nicht geschrieben werden: " + printableFileName(target);
+    OutputFile file(target);
+    if (!file.begin()) {
+        return cannotWrite;
+    }
+    VectorExportResult result;
+    try {
+        result = writeDxf(file, model, renderer);
+    } catch (const std::bad_alloc&) {
+        file.discard();
+        return outOfMemoryMessage(printableFileName(target));
+    }
+    skipped = result.skipped;
+    if (!result.error.empty()) {
+        file.discard();
+        return cannotWrite;
+    }
+    return file.commit() ? std::string() : cannotWrite;
+}
+
+}  // namespace
+}  // namespace planora
+
+int runExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    using namespace planora;
+    namespace fs = std::filesystem;
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        out << kUsage;
+        return 0;
+    }
+    Options o;
+    if (const auto problem = parse(args, o)) {
+        err << *problem << "\n" << kUsage;
+        return 2;
+    }
+    std::error_code ec;
+    const bool toFolder = o.inputs.size() > 1 || fs::is_directory(o.output, ec);
+    std::optional<Target> format =
+        toFolder ? o.folderFormat.value_or(Target::Dxf) : targetForPath(o.output);
+    if (!format) {
+        err << "Unbekanntes Ausgabeformat (erlaubt: .dxf oder .png): "
+            << printableFileName(o.output) << "\n"
+            << kUsage;
+        return 2;
+    }
+    std::vector<std::string> targets;
+    for (const std::string& input : o.inputs) {
+        targets.push_back(toFolder ? (fs::path(o.output) / fs::path(input).stem()).string() +
+                                         (*format == Target::Dxf ? ".dxf" : ".png")
+                                   : o.output);
+    }
+    if (const auto problem = checkOutputTargets(o.inputs, targets)) {
+        err << *problem << "\n";
+        return 1;
+    }
+    if (toFolder && !fs::is_directory(o.output, ec) && !fs::create_directories(o.output, ec)) {
+        err << "Ausgabeordner kann nicht angelegt werden: " << printableFileName(o.output) << "\n";
+        return 1;
+    }
+    const auto app = *format == Target::Png ? ensureGuiApplication() : nullptr;
+
+    Renderer renderer;
+    renderer.setBlackOutput(o.black);
+    renderer.setBackgroundColour(o.black ? 0x00FFFFFFu : 0u);
+    int status = 0;
+    for (std::size_t k = 0; k < o.inputs.size(); ++k) {
+        const std::string& input = o.inputs[k];
+        const std::string& target = targets[k];
+        OpenResult opened = openDrawing(input);
+        if (!opened.ok()) {
+            err << "Einlesefehler: "
+                << (opened.error.empty() ? loadFailureReason(input) : opened.error) << " ("
+                << printableFileName(input) << ")\n";
+            status = 1;
+            continue;
+        }
+        if (!opened.warning.empty()) {
+            err << "Warnung: " << opened.warning << " (" << printableFileName(input) << ")\n";
+        }
+        DrawingModel& model = *opened.model;
+        for (int layer : o.layersOff) {
+            model.setLayerVisible(layer, false);
+        }
+        std::string problem;
+        std::size_t skipped = 0;
+        if (*format == Target::Dxf) {
+            problem = exportDxf(model, renderer, target, skipped);
+        } else {
+            ExportOptions options;
+            options.format = ExportFormat::Png;
+            problem = exportDrawing(model, renderer, target, options);
+        }
+        if (!problem.empty()) {
+            err << problem << " (" << printableFileName(input) << ")\n";
+            status = 1;
+            continue;
+        }
+        if (skipped > 0) {
+            err << "Warnung: " << skipped
+                << (skipped == 1 ? " Element mit ungültiger Geometrie wurde"
+                                 : " Elemente mit ungültiger Geometrie wurden")
+                << " nicht exportiert (" << printableFileName(input) << ")\n";
+        }
+        out << printableFileName(input) << " -> " << printableFileName(target) << "\n";
+    }
+    return status;
+}
