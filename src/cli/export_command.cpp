@@ -15,19 +15,35 @@
 #include "output_targets.h"
 #include "renderer.h"
 #include "text_encoding.h"
+#include "vector_export.h"
 
 namespace planora {
 namespace {
 
 const char* const kUsage =
     "Aufruf: planora-cli export ZEICHNUNG.akt... -o AUSGABE [Optionen]\n"
-    "  -o DATEI|ORDNER      Ausgabedatei (.dxf oder .png); bei mehreren Zeichnungen ein Ordner,\n"
-    "                       in den je Zeichnung eine Datei geschrieben wird\n"
-    "  --format dxf|png     Format der Dateien im Ausgabeordner (Vorgabe dxf)\n"
+    "  -o DATEI|ORDNER      Ausgabedatei (.dxf, .pdf, .svg oder .png); bei mehreren\n"
+    "                       Zeichnungen ein Ordner, in den je Zeichnung eine Datei kommt\n"
+    "  --format dxf|pdf|svg|png  Format der Dateien im Ausgabeordner (Vorgabe dxf)\n"
+    "  --background RRGGBB|none  Hintergrund (Vorgabe 000000, mit --black FFFFFF)\n"
     "  --black              alle Linien und Texte schwarz\n"
     "  --layer-off N        Folie N ausschalten (mehrfach möglich)\n";
 
-enum class Target { Dxf, Png };
+enum class Target { Dxf, Pdf, Svg, Png };
+
+const char* extensionOf(Target t) {
+    switch (t) {
+        case Target::Dxf:
+            return ".dxf";
+        case Target::Pdf:
+            return ".pdf";
+        case Target::Svg:
+            return ".svg";
+        case Target::Png:
+            return ".png";
+    }
+    return "";
+}
 
 std::optional<Target> targetByName(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
@@ -37,6 +53,12 @@ std::optional<Target> targetByName(std::string name) {
     }
     if (name == "png") {
         return Target::Png;
+    }
+    if (name == "pdf") {
+        return Target::Pdf;
+    }
+    if (name == "svg") {
+        return Target::Svg;
     }
     return std::nullopt;
 }
@@ -51,8 +73,23 @@ struct Options {
     std::string output;
     std::optional<Target> folderFormat;
     bool black = false;
+    bool noBackground = false;
+    std::optional<std::uint32_t> background;
     std::vector<int> layersOff;
 };
+
+// "RRGGBB" (an optional leading '#') to 0x00BBGGRR.
+std::optional<std::uint32_t> parseColour(std::string s) {
+    if (!s.empty() && s[0] == '#') {
+        s.erase(0, 1);
+    }
+    std::uint32_t rgb = 0;
+    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), rgb, 16);
+    if (s.size() != 6 || ec != std::errc() || ptr != s.data() + s.size()) {
+        return std::nullopt;
+    }
+    return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
 
 std::optional<std::string> parse(const std::vector<std::string>& args, Options& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -65,7 +102,14 @@ std::optional<std::string> parse(const std::vector<std::string>& args, Options& 
             o.output = args[++i];
         } else if (a == "--format") {
             if (!hasValue || !(o.folderFormat = targetByName(args[++i]))) {
-                return std::string("Ungültiges Format bei --format (dxf oder png).");
+                return std::string("Ungültiges Format bei --format (dxf, pdf, svg oder png).");
+            }
+        } else if (a == "--background") {
+            const std::string v = hasValue ? args[++i] : std::string();
+            if (v == "none") {
+                o.noBackground = true;
+            } else if (!(o.background = parseColour(v))) {
+                return std::string("Ungültige Farbe bei --background (erwartet RRGGBB oder none).");
             }
         } else if (a == "--black") {
             o.black = true;
@@ -92,9 +136,11 @@ std::optional<std::string> parse(const std::vector<std::string>& args, Options& 
     return std::nullopt;
 }
 
-// Writes the DXF through a temporary file. Returns the message of a failure, else empty.
-std::string exportDxf(const DrawingModel& model, const Renderer& renderer,
-                      const std::string& target, std::size_t& skipped) {
+// Writes a DXF, SVG or PDF through a temporary file. Returns the message of a failure, else
+// empty.
+std::string exportVector(Target format, const DrawingModel& model, const Renderer& renderer,
+                         const VectorExportOptions& options, const std::string& target,
+                         std::size_t& skipped) {
     const std::string cannotWrite =
         "Ausgabedatei kann nicht geschrieben werden: " + printableFileName(target);
     OutputFile file(target);
@@ -103,7 +149,16 @@ std::string exportDxf(const DrawingModel& model, const Renderer& renderer,
     }
     VectorExportResult result;
     try {
-        result = writeDxf(file, model, renderer);
+        switch (format) {
+            case Target::Svg:
+                result = writeSvgDrawing(file, model, renderer, options);
+                break;
+            case Target::Pdf:
+                result = writePdfDrawing(file, model, renderer, options);
+                break;
+            default:
+                result = writeDxf(file, model, renderer);
+        }
     } catch (const std::bad_alloc&) {
         file.discard();
         return outOfMemoryMessage(printableFileName(target));
@@ -136,7 +191,7 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
     std::optional<Target> format =
         toFolder ? o.folderFormat.value_or(Target::Dxf) : targetForPath(o.output);
     if (!format) {
-        err << "Unbekanntes Ausgabeformat (erlaubt: .dxf oder .png): "
+        err << "Unbekanntes Ausgabeformat (erlaubt: .dxf, .pdf, .svg oder .png): "
             << printableFileName(o.output) << "\n"
             << kUsage;
         return 2;
@@ -144,7 +199,7 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
     std::vector<std::string> targets;
     for (const std::string& input : o.inputs) {
         targets.push_back(toFolder ? (fs::path(o.output) / fs::path(input).stem()).string() +
-                                         (*format == Target::Dxf ? ".dxf" : ".png")
+                                         extensionOf(*format)
                                    : o.output);
     }
     if (const auto problem = checkOutputTargets(o.inputs, targets)) {
@@ -159,7 +214,11 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
 
     Renderer renderer;
     renderer.setBlackOutput(o.black);
-    renderer.setBackgroundColour(o.black ? 0x00FFFFFFu : 0u);
+    renderer.setBackgroundColour(o.background.value_or(o.black ? 0x00FFFFFFu : 0u));
+    VectorExportOptions vectorOptions;
+    if (!o.noBackground) {
+        vectorOptions.background = renderer.backgroundColour();
+    }
     int status = 0;
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
         const std::string& input = o.inputs[k];
@@ -181,8 +240,8 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
         }
         std::string problem;
         std::size_t skipped = 0;
-        if (*format == Target::Dxf) {
-            problem = exportDxf(model, renderer, target, skipped);
+        if (*format != Target::Png) {
+            problem = exportVector(*format, model, renderer, vectorOptions, target, skipped);
         } else {
             ExportOptions options;
             options.format = ExportFormat::Png;

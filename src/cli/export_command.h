@@ -1,4 +1,5 @@
-// "planora-cli export": writes drawings for other programs (DXF in drawing coordinates, or PNG).
+// "planora-cli export": writes drawings for other programs: DXF, SVG and PDF in drawing
+// coordinates, or PNG.
 #pragma once
 
 #include <ostream>

@@ -1,0 +1,742 @@
+#include "vector_export.h"
+
+#include <zlib.h>
+
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "element_geometry.h"
+#include "text_encoding.h"
+
+namespace planora {
+
+namespace {
+
+constexpr double kDegree = 3.141592653589793 / 180.0;
+constexpr double kPointsPerUnit = 72.0 / 2.54;      // one drawing unit is one centimetre on paper
+constexpr std::uint32_t kAreaColour = 0x008000FFu;  // areas are filled in this fixed colour
+constexpr std::size_t kFlushSize = 1 << 16;
+
+// The layers of a drawing in ascending number with the elements that can be written, in array
+// order within each layer. Elements with non-finite or absurd geometry are counted, not kept.
+struct LayerPlan {
+    int number = 0;
+    std::string label;  // "<number> <name>", UTF-8
+    std::string labelCp1252;
+    bool on = true;
+    std::vector<std::uint32_t> elements;
+};
+
+struct DrawingPlan {
+    std::vector<LayerPlan> layers;
+    GeometryBox box{0, 0, 1, 1};  // what the visible elements cover
+    std::size_t skipped = 0;
+};
+
+void include(GeometryBox& box, bool& any, const GeometryBox& b) {
+    if (!any) {
+        box = b;
+        any = true;
+        return;
+    }
+    box.xmin = std::min(box.xmin, b.xmin);
+    box.ymin = std::min(box.ymin, b.ymin);
+    box.xmax = std::max(box.xmax, b.xmax);
+    box.ymax = std::max(box.ymax, b.ymax);
+}
+
+DrawingPlan planDrawing(const DrawingModel& model) {
+    DrawingPlan plan;
+    const ElementStore& store = model.store;
+    std::map<int, LayerPlan> layers;
+    std::map<int, bool> anyEntryOn;
+    for (const LayerEntry& entry : model.layers) {
+        auto [it, fresh] = layers.try_emplace(entry.number);
+        if (fresh) {
+            it->second.labelCp1252 = std::to_string(entry.number);
+            if (!entry.name.empty()) {
+                it->second.labelCp1252 += " " + entry.name;
+            }
+        }
+        anyEntryOn[entry.number] = anyEntryOn[entry.number] || entry.visible != 0;
+    }
+    std::map<int, bool> hidden;
+    bool any = false;
+    const auto& elements = store.elements();
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const Element& e = elements[i];
+        if (!exportableGeometry(store, e)) {
+            ++plan.skipped;
+            continue;
+        }
+        auto [it, fresh] = layers.try_emplace(e.layer());
+        if (fresh) {
+            it->second.labelCp1252 = std::to_string(e.layer());
+        }
+        if (it->second.elements.empty()) {
+            hidden[e.layer()] = !e.visible();
+        }
+        it->second.elements.push_back(static_cast<std::uint32_t>(i));
+        if (!e.visible()) {
+            continue;
+        }
+        if (e.kind == ElementKind::Polygon) {
+            const PolygonPoints p = store.polygon(e);
+            for (std::size_t k = 0; k < p.size(); ++k) {
+                include(plan.box, any, {p.x[k], p.y[k], p.x[k], p.y[k]});
+            }
+        } else if (const auto b = extentsBox(store, e)) {
+            include(plan.box, any, *b);
+        }
+    }
+    for (auto& [number, layer] : layers) {
+        layer.number = number;
+        layer.label = toUtf8FromCp1252(layer.labelCp1252);
+        layer.on = layer.elements.empty() ? anyEntryOn.count(number) == 0 || anyEntryOn[number]
+                                          : !hidden[number];
+        plan.layers.push_back(std::move(layer));
+    }
+    if (plan.box.xmax - plan.box.xmin <= 0) {
+        plan.box.xmin -= 0.5;
+        plan.box.xmax += 0.5;
+    }
+    if (plan.box.ymax - plan.box.ymin <= 0) {
+        plan.box.ymin -= 0.5;
+        plan.box.ymax += 0.5;
+    }
+    return plan;
+}
+
+// Text written to a device in blocks; every write is checked.
+class Sink {
+  public:
+    explicit Sink(QIODevice& out) : out_(out) { buffer_.reserve(kFlushSize * 2); }
+
+    Sink& operator<<(std::string_view s) {
+        buffer_.append(s);
+        if (buffer_.size() >= kFlushSize) {
+            flush();
+        }
+        return *this;
+    }
+    Sink& operator<<(char c) {
+        buffer_.push_back(c);
+        return *this;
+    }
+    // The shortest form that reads back as the same double; fixed notation when asked (PDF has
+    // no exponents).
+    Sink& number(double v, bool fixed) {
+        char text[400];
+        const auto result =
+            fixed ? std::to_chars(text, text + sizeof text, v, std::chars_format::fixed)
+                  : std::to_chars(text, text + sizeof text, v);
+        if (result.ec != std::errc()) {
+            return *this << "0";
+        }
+        return *this << std::string_view(text, static_cast<std::size_t>(result.ptr - text));
+    }
+    void flush() {
+        if (!buffer_.empty() && !failed_ &&
+            out_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) !=
+                static_cast<qint64>(buffer_.size())) {
+            failed_ = true;
+        }
+        written_ += buffer_.size();
+        buffer_.clear();
+    }
+    void write(const char* data, std::size_t size) {
+        buffer_.append(data, size);
+        if (buffer_.size() >= kFlushSize) {
+            flush();
+        }
+    }
+    // Bytes written so far, the buffered ones included.
+    std::size_t offset() const { return written_ + buffer_.size(); }
+    bool failed() const { return failed_; }
+
+  private:
+    QIODevice& out_;
+    std::string buffer_;
+    std::size_t written_ = 0;
+    bool failed_ = false;
+};
+
+std::string hexColour(std::uint32_t colour) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", colour & 0xFF, (colour >> 8) & 0xFF,
+                  (colour >> 16) & 0xFF);
+    return text;
+}
+
+std::string xmlEscaped(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                // XML cannot hold control characters at all.
+                out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+        }
+    }
+    return out;
+}
+
+// Dash patterns in points of paper (or hundredths of a centimetre in the SVG), by dash style.
+std::vector<double> dashPattern(DashStyle style) {
+    switch (style) {
+        case DashStyle::Solid:
+            return {};
+        case DashStyle::Dash:
+            return {6, 3};
+        case DashStyle::Dot:
+            return {0.5, 2.5};
+        case DashStyle::DashDot:
+            return {6, 2, 0.5, 2};
+        case DashStyle::DashDotDot:
+            return {6, 2, 0.5, 2, 0.5, 2};
+    }
+    return {};
+}
+
+std::uint32_t elementColour(const Element& e, const Renderer& renderer) {
+    if (e.kind == ElementKind::Polygon) {
+        return kAreaColour;
+    }
+    return renderer.blackOutput() ? 0u : renderer.penColour(e.penField);
+}
+
+std::vector<GeometryPoint> outline(const Element& e) {
+    const double* g = e.g;
+    if (e.kind == ElementKind::Rectangle) {
+        const double c = std::cos(g[4] * kDegree), s = std::sin(g[4] * kDegree);
+        const double hw = g[2] / 2, hh = g[3] / 2;
+        return {{g[0] - hw * c - hh * s, g[1] - hw * s + hh * c},
+                {g[0] + hw * c - hh * s, g[1] + hw * s + hh * c},
+                {g[0] + hw * c + hh * s, g[1] + hw * s - hh * c},
+                {g[0] - hw * c + hh * s, g[1] - hw * s - hh * c}};
+    }
+    const int corners = static_cast<int>(g[4]);
+    std::vector<GeometryPoint> points;
+    points.reserve(static_cast<std::size_t>(corners));
+    for (int k = 0; k < corners; ++k) {
+        const double a = (g[3] + k * 360.0 / corners) * kDegree;
+        points.push_back({g[0] + g[2] * std::cos(a), g[1] + g[2] * std::sin(a)});
+    }
+    return points;
+}
+
+// The base point of a text line: the element keeps the top of the cell, 1.2 letter heights
+// (0.9 font heights) above it.
+GeometryPoint textBase(const Element& e) {
+    const double a = e.g[2] * kDegree;
+    const double lift = 0.9 * e.g[3];
+    return {e.g[0] + std::sin(a) * lift, e.g[1] - std::cos(a) * lift};
+}
+
+// The counter-clockwise sweep of an arc in degrees, in [0, 360).
+double arcSweep(double start, double end) {
+    double sweep = std::fmod(end - start, 360.0);
+    return sweep < 0 ? sweep + 360.0 : sweep;
+}
+
+// ---- SVG ----
+
+void svgPoint(Sink& out, double x, double y) {
+    out.number(x, false) << ' ';
+    out.number(y == 0.0 ? 0.0 : -y, false);
+}
+
+void writeSvgElement(Sink& out, const ElementStore& store, const Element& e,
+                     const Renderer& renderer) {
+    const double* g = e.g;
+    const std::uint32_t colour = elementColour(e, renderer);
+    auto strokeAttributes = [&] {
+        out << " stroke=\"" << hexColour(colour) << '"';
+        const auto dashes = dashPattern(dashStyleForCode(e.lineStyle));
+        if (!dashes.empty()) {
+            out << " stroke-dasharray=\"";
+            for (std::size_t k = 0; k < dashes.size(); ++k) {
+                out << (k > 0 ? " " : "");
+                out.number(dashes[k] * 0.01, false);
+            }
+            out << '"';
+        }
+        out << "/>\n";
+    };
+    switch (e.kind) {
+        case ElementKind::Line:
+            out << "<path d=\"M";
+            svgPoint(out, g[0], g[1]);
+            out << " L";
+            svgPoint(out, g[2], g[3]);
+            out << '"';
+            strokeAttributes();
+            break;
+        case ElementKind::Circle:
+            out << "<circle cx=\"";
+            out.number(g[0], false) << "\" cy=\"";
+            out.number(-g[1], false) << "\" r=\"";
+            out.number(std::abs(g[2]), false) << '"';
+            strokeAttributes();
+            break;
+        case ElementKind::Arc: {
+            const double sweep = arcSweep(g[3], g[4]);
+            if (sweep == 0.0) {
+                break;  // both ends at one point: nothing to draw
+            }
+            const double r = std::abs(g[2]);
+            out << "<path d=\"M";
+            svgPoint(out, g[0] + r * std::cos(g[3] * kDegree), g[1] + r * std::sin(g[3] * kDegree));
+            out << " A";
+            out.number(r, false) << ' ';
+            out.number(r, false) << (sweep > 180.0 ? " 0 1 0 " : " 0 0 0 ");
+            svgPoint(out, g[0] + r * std::cos(g[4] * kDegree), g[1] + r * std::sin(g[4] * kDegree));
+            out << '"';
+            strokeAttributes();
+            break;
+        }
+        case ElementKind::Text: {
+            const GeometryPoint base = textBase(e);
+            out << "<text x=\"";
+            out.number(base.x, false) << "\" y=\"";
+            out.number(-base.y, false) << "\" font-size=\"";
+            out.number(std::abs(g[3]), false) << "\" fill=\"" << hexColour(colour) << '"';
+            if (g[2] != 0.0) {
+                out << " transform=\"rotate(";
+                out.number(-g[2], false) << ' ';
+                out.number(base.x, false) << ' ';
+                out.number(-base.y, false) << ")\"";
+            }
+            out << '>' << xmlEscaped(toUtf8FromCp1252(store.text(e))) << "</text>\n";
+            break;
+        }
+        case ElementKind::RegularPolygon:
+        case ElementKind::Rectangle: {
+            out << "<path d=\"M";
+            const auto points = outline(e);
+            for (std::size_t k = 0; k < points.size(); ++k) {
+                out << (k > 0 ? " L" : "");
+                svgPoint(out, points[k].x, points[k].y);
+            }
+            out << " Z\"";
+            strokeAttributes();
+            break;
+        }
+        case ElementKind::Polygon: {
+            const PolygonPoints p = store.polygon(e);
+            out << "<path fill=\"" << hexColour(colour) << "\" stroke=\"none\" d=\"M";
+            for (std::size_t k = 0; k < p.size(); ++k) {
+                out << (k > 0 ? " L" : "");
+                svgPoint(out, p.x[k], p.y[k]);
+            }
+            out << " Z\"/>\n";
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+VectorExportResult writeSvgDrawing(QIODevice& device, const DrawingModel& model,
+                                   const Renderer& renderer, const VectorExportOptions& options) {
+    VectorExportResult result;
+    const DrawingPlan plan = planDrawing(model);
+    result.skipped = plan.skipped;
+    const GeometryBox& b = plan.box;
+    const double margin = 0.02 * std::max(b.xmax - b.xmin, b.ymax - b.ymin);
+    const double x0 = b.xmin - margin, y0 = -b.ymax - margin;
+    const double w = b.xmax - b.xmin + 2 * margin, h = b.ymax - b.ymin + 2 * margin;
+
+    Sink out(device);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+           "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" width=\"";
+    out.number(w, false) << "cm\" height=\"";
+    out.number(h, false) << "cm\" viewBox=\"";
+    out.number(x0, false) << ' ';
+    out.number(y0, false) << ' ';
+    out.number(w, false) << ' ';
+    out.number(h, false)
+        << "\">\n<title>"
+        << xmlEscaped(printableFileName(
+               std::filesystem::path(model.currentDrawingPath).filename().string()))
+        << "</title>\n";
+    if (options.background) {
+        out << "<rect x=\"";
+        out.number(x0, false) << "\" y=\"";
+        out.number(y0, false) << "\" width=\"";
+        out.number(w, false) << "\" height=\"";
+        out.number(h, false) << "\" fill=\"" << hexColour(*options.background) << "\"/>\n";
+    }
+    const auto& elements = model.store.elements();
+    for (const LayerPlan& layer : plan.layers) {
+        out << "<g id=\"layer" << std::to_string(layer.number)
+            << "\" inkscape:groupmode=\"layer\" inkscape:label=\"" << xmlEscaped(layer.label)
+            << "\" fill=\"none\" stroke-width=\"0.02\" stroke-linecap=\"round\" "
+               "font-family=\"Liberation Sans\""
+            << (layer.on ? "" : " style=\"display:none\"") << ">\n";
+        for (std::uint32_t index : layer.elements) {
+            writeSvgElement(out, model.store, elements[index], renderer);
+            if (out.failed()) {
+                break;
+            }
+        }
+        out << "</g>\n";
+    }
+    out << "</svg>\n";
+    out.flush();
+    if (out.failed()) {
+        result.error = "Ausgabedatei kann nicht geschrieben werden.";
+    }
+    return result;
+}
+
+namespace {
+
+// ---- PDF ----
+
+// The content stream, compressed as it is written.
+class DeflatedStream {
+  public:
+    explicit DeflatedStream(Sink& out) : out_(out) {
+        zs_.zalloc = Z_NULL;
+        zs_.zfree = Z_NULL;
+        zs_.opaque = Z_NULL;
+        ok_ = deflateInit(&zs_, 3) == Z_OK;
+    }
+    ~DeflatedStream() { deflateEnd(&zs_); }
+    DeflatedStream(const DeflatedStream&) = delete;
+    DeflatedStream& operator=(const DeflatedStream&) = delete;
+
+    DeflatedStream& operator<<(std::string_view s) {
+        text_.append(s);
+        if (text_.size() >= kFlushSize) {
+            pump(Z_NO_FLUSH);
+        }
+        return *this;
+    }
+    DeflatedStream& number(double v) {
+        char text[400];
+        const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed);
+        return *this << (r.ec == std::errc()
+                             ? std::string_view(text, static_cast<std::size_t>(r.ptr - text))
+                             : std::string_view("0"));
+    }
+    DeflatedStream& point(double x, double y) {
+        number(x) << " ";
+        return number(y) << " ";
+    }
+    // Ends the stream; returns the compressed length, or none when compression failed.
+    std::optional<std::size_t> finish() {
+        pump(Z_FINISH);
+        if (!ok_) {
+            return std::nullopt;
+        }
+        return compressed_;
+    }
+
+  private:
+    void pump(int flush) {
+        zs_.next_in = reinterpret_cast<Bytef*>(text_.data());
+        zs_.avail_in = static_cast<uInt>(text_.size());
+        std::array<char, 1 << 16> chunk;
+        int status = Z_OK;
+        do {
+            zs_.next_out = reinterpret_cast<Bytef*>(chunk.data());
+            zs_.avail_out = static_cast<uInt>(chunk.size());
+            status = deflate(&zs_, flush);
+            if (status == Z_STREAM_ERROR) {
+                ok_ = false;
+                break;
+            }
+            const std::size_t produced = chunk.size() - zs_.avail_out;
+            out_.write(chunk.data(), produced);
+            compressed_ += produced;
+        } while (zs_.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+        text_.clear();
+    }
+
+    Sink& out_;
+    z_stream zs_{};
+    std::string text_;
+    std::size_t compressed_ = 0;
+    bool ok_ = false;
+};
+
+// A PDF text string: plain when printable ASCII, else UTF-16 with a byte order mark.
+std::string pdfTextString(const std::string& utf8) {
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) {
+        return c >= 0x20 && c < 0x7F && c != '(' && c != ')' && c != '\\';
+    });
+    if (ascii) {
+        return "(" + utf8 + ")";
+    }
+    std::string out = "<FEFF";
+    char hex[8];
+    for (const QChar u : QString::fromStdString(utf8)) {
+        std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(u.unicode()));
+        out += hex;
+    }
+    return out + ">";
+}
+
+// A string in the font's encoding (Windows code page 1252 is the standard font's WinAnsi).
+std::string pdfLiteral(std::string_view cp1252) {
+    std::string out = "(";
+    for (char c : cp1252) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '(' || c == ')' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return out + ")";
+}
+
+void pdfColour(DeflatedStream& s, std::uint32_t colour, const char* op) {
+    s.number((colour & 0xFF) / 255.0) << " ";
+    s.number(((colour >> 8) & 0xFF) / 255.0) << " ";
+    s.number(((colour >> 16) & 0xFF) / 255.0) << op;
+}
+
+// Bezier segments of at most 90 degrees along the circle from `start` for `sweep` degrees.
+void pdfArcPath(DeflatedStream& s, double cx, double cy, double r, double start, double sweep,
+                bool moveFirst) {
+    const int pieces = std::max(1, static_cast<int>(std::ceil(sweep / 90.0)));
+    const double step = sweep / pieces * kDegree;
+    const double k = 4.0 / 3.0 * std::tan(step / 4) * r;
+    double a = start * kDegree;
+    if (moveFirst) {
+        s.point(cx + r * std::cos(a), cy + r * std::sin(a)) << "m\n";
+    }
+    for (int i = 0; i < pieces; ++i) {
+        const double b = a + step;
+        s.point(cx + r * std::cos(a) - k * std::sin(a), cy + r * std::sin(a) + k * std::cos(a));
+        s.point(cx + r * std::cos(b) + k * std::sin(b), cy + r * std::sin(b) - k * std::cos(b));
+        s.point(cx + r * std::cos(b), cy + r * std::sin(b)) << "c\n";
+        a = b;
+    }
+}
+
+struct PdfPen {
+    std::uint32_t colour = 0xFFFFFFFFu;
+    DashStyle dash = DashStyle::Solid;
+    bool dashSet = false;
+};
+
+void writePdfElement(DeflatedStream& s, const ElementStore& store, const Element& e,
+                     const Renderer& renderer, double unitsPerPoint, PdfPen& pen) {
+    const double* g = e.g;
+    const std::uint32_t colour = elementColour(e, renderer);
+    if (e.kind != ElementKind::Polygon && e.kind != ElementKind::Text) {
+        if (colour != pen.colour) {
+            pdfColour(s, colour, " RG\n");
+            pen.colour = colour;
+        }
+        const DashStyle dash = dashStyleForCode(e.lineStyle);
+        if (!pen.dashSet || dash != pen.dash) {
+            s << "[";
+            for (double d : dashPattern(dash)) {
+                s.number(d * unitsPerPoint) << " ";
+            }
+            s << "] 0 d\n";
+            pen.dash = dash;
+            pen.dashSet = true;
+        }
+    }
+    switch (e.kind) {
+        case ElementKind::Line:
+            s.point(g[0], g[1]) << "m ";
+            s.point(g[2], g[3]) << "l S\n";
+            break;
+        case ElementKind::Circle:
+            pdfArcPath(s, g[0], g[1], std::abs(g[2]), 0.0, 360.0, true);
+            s << "h S\n";
+            break;
+        case ElementKind::Arc: {
+            const double sweep = arcSweep(g[3], g[4]);
+            if (sweep > 0.0) {
+                pdfArcPath(s, g[0], g[1], std::abs(g[2]), g[3], sweep, true);
+                s << "S\n";
+            }
+            break;
+        }
+        case ElementKind::Text: {
+            const GeometryPoint base = textBase(e);
+            const double a = g[2] * kDegree, size = std::abs(g[3]);
+            s << "BT ";
+            pdfColour(s, colour, " rg ");
+            s << "/F1 1 Tf ";
+            s.number(size * std::cos(a)) << " ";
+            s.number(size * std::sin(a)) << " ";
+            s.number(-size * std::sin(a)) << " ";
+            s.number(size * std::cos(a)) << " ";
+            s.point(base.x, base.y) << "Tm " << pdfLiteral(store.text(e)) << " Tj ET\n";
+            break;
+        }
+        case ElementKind::RegularPolygon:
+        case ElementKind::Rectangle: {
+            const auto points = outline(e);
+            for (std::size_t k = 0; k < points.size(); ++k) {
+                s.point(points[k].x, points[k].y) << (k == 0 ? "m\n" : "l\n");
+            }
+            s << "h S\n";
+            break;
+        }
+        case ElementKind::Polygon: {
+            const PolygonPoints p = store.polygon(e);
+            pdfColour(s, colour, " rg\n");
+            for (std::size_t k = 0; k < p.size(); ++k) {
+                s.point(p.x[k], p.y[k]) << (k == 0 ? "m\n" : "l\n");
+            }
+            s << "h f*\n";
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+VectorExportResult writePdfDrawing(QIODevice& device, const DrawingModel& model,
+                                   const Renderer& renderer, const VectorExportOptions& options) {
+    VectorExportResult result;
+    const DrawingPlan plan = planDrawing(model);
+    result.skipped = plan.skipped;
+    const GeometryBox& b = plan.box;
+    const double w = b.xmax - b.xmin, h = b.ymax - b.ymin;
+
+    // Points per drawing unit and the page: fitted inside 1 cm margins of the given page, or the
+    // drawing's own size with 1 cm around it.
+    const double marginPt = kPointsPerUnit;
+    double pageW = 0, pageH = 0, scale = kPointsPerUnit;
+    if (options.pageWidthMm && options.pageHeightMm) {
+        pageW = *options.pageWidthMm * 72.0 / 25.4;
+        pageH = *options.pageHeightMm * 72.0 / 25.4;
+        scale = std::min((pageW - 2 * marginPt) / w, (pageH - 2 * marginPt) / h);
+    } else {
+        pageW = w * scale + 2 * marginPt;
+        pageH = h * scale + 2 * marginPt;
+    }
+    const double tx = pageW / 2 - scale * (b.xmin + b.xmax) / 2;
+    const double ty = pageH / 2 - scale * (b.ymin + b.ymax) / 2;
+
+    Sink out(device);
+    std::vector<std::size_t> offsets;  // by object number - 1
+    auto object = [&](std::size_t number) {
+        if (offsets.size() < number) {
+            offsets.resize(number);
+        }
+        offsets[number - 1] = out.offset();
+        out << std::to_string(number) << " 0 obj\n";
+    };
+    const std::size_t layerCount = plan.layers.size();
+    const std::size_t firstLayerObject = 7;
+    auto ref = [](std::size_t n) { return std::to_string(n) + " 0 R"; };
+
+    out << "%PDF-1.5\n%\xE2\xE3\xCF\xD3\n";
+    object(1);
+    out << "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [";
+    for (std::size_t i = 0; i < layerCount; ++i) {
+        out << ref(firstLayerObject + i) << " ";
+    }
+    out << "] /D << /Order [";
+    for (std::size_t i = 0; i < layerCount; ++i) {
+        out << ref(firstLayerObject + i) << " ";
+    }
+    out << "] /OFF [";
+    for (std::size_t i = 0; i < layerCount; ++i) {
+        if (!plan.layers[i].on) {
+            out << ref(firstLayerObject + i) << " ";
+        }
+    }
+    out << "] >> >> >>\nendobj\n";
+    object(2);
+    out << "<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n";
+    object(3);
+    out << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
+    out.number(pageW, true) << " ";
+    out.number(pageH, true) << "] /Resources << /Font << /F1 6 0 R >> /Properties << ";
+    for (std::size_t i = 0; i < layerCount; ++i) {
+        out << "/L" << std::to_string(i) << " " << ref(firstLayerObject + i) << " ";
+    }
+    out << ">> >> /Contents 4 0 R >>\nendobj\n";
+    object(4);
+    out << "<< /Length 5 0 R /Filter /FlateDecode >>\nstream\n";
+    std::optional<std::size_t> length;
+    {
+        DeflatedStream s(out);
+        if (options.background) {
+            pdfColour(s, *options.background, " rg\n");
+            s << "0 0 ";
+            s.point(pageW, pageH) << "re f\n";
+        }
+        s.number(scale) << " 0 0 ";
+        s.number(scale) << " ";
+        s.point(tx, ty) << "cm\n";
+        s.number(0.5 / scale) << " w 1 J 1 j\n";
+        const auto& elements = model.store.elements();
+        for (std::size_t i = 0; i < layerCount; ++i) {
+            s << "/OC /L" << std::to_string(i) << " BDC\n";
+            PdfPen pen;
+            for (std::uint32_t index : plan.layers[i].elements) {
+                writePdfElement(s, model.store, elements[index], renderer, 1.0 / scale, pen);
+            }
+            s << "EMC\n";
+            if (out.failed()) {
+                break;
+            }
+        }
+        length = s.finish();
+    }
+    out << "\nendstream\nendobj\n";
+    object(5);
+    out << std::to_string(length.value_or(0)) << "\nendobj\n";
+    object(6);
+    out << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>\n"
+           "endobj\n";
+    for (std::size_t i = 0; i < layerCount; ++i) {
+        object(firstLayerObject + i);
+        out << "<< /Type /OCG /Name " << pdfTextString(plan.layers[i].label) << " >>\nendobj\n";
+    }
+    const std::size_t xref = out.offset();
+    out << "xref\n0 " << std::to_string(offsets.size() + 1) << "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        out << line;
+    }
+    out << "trailer\n<< /Size " << std::to_string(offsets.size() + 1)
+        << " /Root 1 0 R >>\nstartxref\n"
+        << std::to_string(xref) << "\n%%EOF\n";
+    out.flush();
+    if (out.failed() || !length) {
+        result.error = "Ausgabedatei kann nicht geschrieben werden.";
+    }
+    return result;
+}
+
+}  // namespace planora

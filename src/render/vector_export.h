@@ -1,0 +1,34 @@
+// Writing a drawing as SVG or PDF in drawing coordinates: every coordinate as the file holds it
+// (no rounding to pixels), one group per layer, texts as real text, dash patterns as dash arrays.
+// Both are written as they go, so memory stays small whatever the size of the drawing.
+#pragma once
+
+#include <QIODevice>
+#include <cstdint>
+#include <optional>
+
+#include "drawing_model.h"
+#include "dxf_export.h"
+#include "renderer.h"
+
+namespace planora {
+
+struct VectorExportOptions {
+    // The colour behind the drawing (0x00BBGGRR); none leaves it transparent (white on paper).
+    std::optional<std::uint32_t> background;
+    // PDF page in millimetres; none makes the page the drawing's size (1 unit = 1 cm).
+    std::optional<double> pageWidthMm;
+    std::optional<double> pageHeightMm;
+};
+
+// The SVG's size is the drawing's in centimetres (1 drawing unit = 1 cm), its y axis the
+// drawing's turned downwards (y is written negated, which loses no digit).
+VectorExportResult writeSvgDrawing(QIODevice& out, const DrawingModel& model,
+                                   const Renderer& renderer, const VectorExportOptions& options);
+
+// One page with the drawing fitted and centred (or at 1 unit = 1 cm when no page size is given);
+// layers are optional content groups, off where the drawing has them off.
+VectorExportResult writePdfDrawing(QIODevice& out, const DrawingModel& model,
+                                   const Renderer& renderer, const VectorExportOptions& options);
+
+}  // namespace planora
