@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "drawing_export.h"
 #include "drawing_report.h"
@@ -26,6 +27,10 @@ const char* const kUsage =
     "                       Zeichnungen ein Ordner, in den je Zeichnung eine Datei kommt\n"
     "  --format dxf|pdf|svg|png  Format der Dateien im Ausgabeordner (Vorgabe dxf)\n"
     "  --background RRGGBB|none  Hintergrund (Vorgabe 000000, mit --black FFFFFF)\n"
+    "  --paper A4|A3|A2|A1|A0|BxHmm  PDF auf Papier dieser Größe (sonst so groß wie die\n"
+    "                       Zeichnung, 1 Einheit = 1 cm)\n"
+    "  --true-scale         mit --paper: 1 Einheit = 1 cm auf dem Papier; größere Zeichnungen\n"
+    "                       auf mehrere Blätter mit 1 cm Überlappung und Schnittmarken\n"
     "  --black              alle Linien und Texte schwarz\n"
     "  --layer-off N        Folie N ausschalten (mehrfach möglich)\n";
 
@@ -74,9 +79,45 @@ struct Options {
     std::optional<Target> folderFormat;
     bool black = false;
     bool noBackground = false;
+    std::optional<std::pair<double, double>> paperMm;
+    bool trueScale = false;
     std::optional<std::uint32_t> background;
     std::vector<int> layersOff;
 };
+
+// "A4" .. "A0" or "WxHmm" (210x297mm) to width and height in millimetres.
+std::optional<std::pair<double, double>> parsePaper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    static const std::pair<const char*, std::pair<double, double>> named[] = {{"a4", {210, 297}},
+                                                                              {"a3", {297, 420}},
+                                                                              {"a2", {420, 594}},
+                                                                              {"a1", {594, 841}},
+                                                                              {"a0", {841, 1189}}};
+    for (const auto& [name, size] : named) {
+        if (s == name) {
+            return size;
+        }
+    }
+    if (s.size() < 3 || s.substr(s.size() - 2) != "mm") {
+        return std::nullopt;
+    }
+    s.resize(s.size() - 2);
+    const auto x = s.find('x');
+    if (x == std::string::npos) {
+        return std::nullopt;
+    }
+    double w = 0, h = 0;
+    const char* end = s.data() + s.size();
+    const auto rw = std::from_chars(s.data(), s.data() + x, w);
+    const auto rh = std::from_chars(s.data() + x + 1, end, h);
+    // From a label to a plotter roll; the printable area inside 1 cm margins must not vanish.
+    if (rw.ec != std::errc() || rw.ptr != s.data() + x || rh.ec != std::errc() || rh.ptr != end ||
+        !(w >= 50 && w <= 5000) || !(h >= 50 && h <= 5000)) {
+        return std::nullopt;
+    }
+    return std::pair{w, h};
+}
 
 // "RRGGBB" (an optional leading '#') to 0x00BBGGRR.
 std::optional<std::uint32_t> parseColour(std::string s) {
@@ -104,6 +145,14 @@ std::optional<std::string> parse(const std::vector<std::string>& args, Options& 
             if (!hasValue || !(o.folderFormat = targetByName(args[++i]))) {
                 return std::string("Ungültiges Format bei --format (dxf, pdf, svg oder png).");
             }
+        } else if (a == "--paper") {
+            if (!hasValue || !(o.paperMm = parsePaper(args[++i]))) {
+                return std::string(
+                    "Ungültiges Papierformat bei --paper (A4, A3, A2, A1, A0 oder z. B. "
+                    "500x700mm).");
+            }
+        } else if (a == "--true-scale") {
+            o.trueScale = true;
         } else if (a == "--background") {
             const std::string v = hasValue ? args[++i] : std::string();
             if (v == "none") {
@@ -132,6 +181,9 @@ std::optional<std::string> parse(const std::vector<std::string>& args, Options& 
     }
     if (o.output.empty()) {
         return std::string("Keine Ausgabe angegeben (-o).");
+    }
+    if (o.trueScale && !o.paperMm) {
+        return std::string("--true-scale braucht ein Papierformat (--paper).");
     }
     return std::nullopt;
 }
@@ -218,6 +270,11 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
     VectorExportOptions vectorOptions;
     if (!o.noBackground) {
         vectorOptions.background = renderer.backgroundColour();
+    }
+    if (o.paperMm) {
+        vectorOptions.pageWidthMm = o.paperMm->first;
+        vectorOptions.pageHeightMm = o.paperMm->second;
+        vectorOptions.trueScale = o.trueScale;
     }
     int status = 0;
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {

@@ -621,28 +621,122 @@ void writePdfElement(DeflatedStream& s, const ElementStore& store, const Element
 
 }  // namespace
 
+namespace {
+
+// Where one page shows the drawing: points per unit and the page position of drawing (0, 0),
+// the clip rectangle in points when the page is one tile of several, and the page key.
+struct PdfPage {
+    double width = 0;
+    double height = 0;
+    double scale = kPointsPerUnit;
+    double tx = 0;
+    double ty = 0;
+    bool tiled = false;
+    GeometryBox clip;     // in points
+    GeometryBox visible;  // in drawing units: what the page can show
+    std::string key;      // "Blatt 2/6, Spalte 2, Reihe 1"
+};
+
+constexpr double kMillimetre = 72.0 / 25.4;
+
+std::vector<PdfPage> pdfPages(const GeometryBox& b, const VectorExportOptions& options) {
+    const double w = b.xmax - b.xmin, h = b.ymax - b.ymin;
+    const double margin = 10 * kMillimetre;
+    const double cx = (b.xmin + b.xmax) / 2, cy = (b.ymin + b.ymax) / 2;
+    auto centred = [&](double pageW, double pageH, double scale) {
+        PdfPage page;
+        page.width = pageW;
+        page.height = pageH;
+        page.scale = scale;
+        page.tx = pageW / 2 - scale * cx;
+        page.ty = pageH / 2 - scale * cy;
+        page.visible = b;
+        return page;
+    };
+    if (!options.pageWidthMm || !options.pageHeightMm) {
+        // The drawing's own size at 1 unit = 1 cm, with 1 cm around it.
+        return {centred(w * kPointsPerUnit + 2 * margin, h * kPointsPerUnit + 2 * margin,
+                        kPointsPerUnit)};
+    }
+    const double shortSide = std::min(*options.pageWidthMm, *options.pageHeightMm) * kMillimetre;
+    const double longSide = std::max(*options.pageWidthMm, *options.pageHeightMm) * kMillimetre;
+    // Portrait or landscape: the one whose printable area suits the drawing's shape.
+    const bool landscape = w > h;
+    const double pageW = landscape ? longSide : shortSide;
+    const double pageH = landscape ? shortSide : longSide;
+    const double areaW = pageW - 2 * margin, areaH = pageH - 2 * margin;
+    if (!options.trueScale) {
+        return {centred(pageW, pageH, std::min(areaW / w, areaH / h))};
+    }
+    const double drawnW = w * kPointsPerUnit, drawnH = h * kPointsPerUnit;
+    if (drawnW <= areaW && drawnH <= areaH) {
+        return {centred(pageW, pageH, kPointsPerUnit)};
+    }
+    if (drawnW <= areaH && drawnH <= areaW) {
+        return {centred(pageH, pageW, kPointsPerUnit)};
+    }
+    // Tiles of the printable area, each overlapping the next by 1 cm; the whole set centred on
+    // the drawing.
+    const double overlap = 10 * kMillimetre;
+    const auto columns =
+        static_cast<int>(std::max(1.0, std::ceil((drawnW - overlap) / (areaW - overlap))));
+    const auto rows =
+        static_cast<int>(std::max(1.0, std::ceil((drawnH - overlap) / (areaH - overlap))));
+    const double totalW = columns * (areaW - overlap) + overlap;
+    const double totalH = rows * (areaH - overlap) + overlap;
+    // Drawing units at the top-left corner of the whole tiled area.
+    const double left = cx - totalW / 2 / kPointsPerUnit;
+    const double top = cy + totalH / 2 / kPointsPerUnit;
+    std::vector<PdfPage> pages;
+    const int count = columns * rows;
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            PdfPage page;
+            page.width = pageW;
+            page.height = pageH;
+            page.tiled = true;
+            const double x0 = left + column * (areaW - overlap) / kPointsPerUnit;
+            const double y1 = top - row * (areaH - overlap) / kPointsPerUnit;
+            page.tx = margin - kPointsPerUnit * x0;
+            page.ty = margin + areaH - kPointsPerUnit * y1;
+            page.clip = {margin, margin, margin + areaW, margin + areaH};
+            page.visible = {x0, y1 - areaH / kPointsPerUnit, x0 + areaW / kPointsPerUnit, y1};
+            page.key = "Blatt " + std::to_string(pages.size() + 1) + "/" + std::to_string(count) +
+                       ", Spalte " + std::to_string(column + 1) + ", Reihe " +
+                       std::to_string(row + 1);
+            pages.push_back(page);
+        }
+    }
+    return pages;
+}
+
+bool overlaps(const GeometryBox& a, const GeometryBox& b) {
+    return a.xmin <= b.xmax && b.xmin <= a.xmax && a.ymin <= b.ymax && b.ymin <= a.ymax;
+}
+
+// Short lines at the corners of the printable area, outside it, to cut the tiles along.
+void cropMarks(DeflatedStream& s, const GeometryBox& c) {
+    const double gap = 2 * kMillimetre, len = 6 * kMillimetre;
+    s << "0 0 0 RG 0.3 w [] 0 d\n";
+    for (double x : {c.xmin, c.xmax}) {
+        for (double y : {c.ymin, c.ymax}) {
+            const double dx = x == c.xmin ? -1 : 1, dy = y == c.ymin ? -1 : 1;
+            s.point(x + dx * gap, y) << "m ";
+            s.point(x + dx * (gap + len), y) << "l S\n";
+            s.point(x, y + dy * gap) << "m ";
+            s.point(x, y + dy * (gap + len)) << "l S\n";
+        }
+    }
+}
+
+}  // namespace
+
 VectorExportResult writePdfDrawing(QIODevice& device, const DrawingModel& model,
                                    const Renderer& renderer, const VectorExportOptions& options) {
     VectorExportResult result;
     const DrawingPlan plan = planDrawing(model);
     result.skipped = plan.skipped;
-    const GeometryBox& b = plan.box;
-    const double w = b.xmax - b.xmin, h = b.ymax - b.ymin;
-
-    // Points per drawing unit and the page: fitted inside 1 cm margins of the given page, or the
-    // drawing's own size with 1 cm around it.
-    const double marginPt = kPointsPerUnit;
-    double pageW = 0, pageH = 0, scale = kPointsPerUnit;
-    if (options.pageWidthMm && options.pageHeightMm) {
-        pageW = *options.pageWidthMm * 72.0 / 25.4;
-        pageH = *options.pageHeightMm * 72.0 / 25.4;
-        scale = std::min((pageW - 2 * marginPt) / w, (pageH - 2 * marginPt) / h);
-    } else {
-        pageW = w * scale + 2 * marginPt;
-        pageH = h * scale + 2 * marginPt;
-    }
-    const double tx = pageW / 2 - scale * (b.xmin + b.xmax) / 2;
-    const double ty = pageH / 2 - scale * (b.ymin + b.ymax) / 2;
+    const std::vector<PdfPage> pages = pdfPages(plan.box, options);
 
     Sink out(device);
     std::vector<std::size_t> offsets;  // by object number - 1
@@ -653,74 +747,109 @@ VectorExportResult writePdfDrawing(QIODevice& device, const DrawingModel& model,
         offsets[number - 1] = out.offset();
         out << std::to_string(number) << " 0 obj\n";
     };
-    const std::size_t layerCount = plan.layers.size();
-    const std::size_t firstLayerObject = 7;
     auto ref = [](std::size_t n) { return std::to_string(n) + " 0 R"; };
+    // Objects: 1 catalog, 2 page tree, 3 font, the layers, then page, content and its length
+    // for every page.
+    const std::size_t layerCount = plan.layers.size();
+    const std::size_t firstLayer = 4;
+    const std::size_t firstPage = firstLayer + layerCount;
+    auto pageObject = [&](std::size_t i) { return firstPage + 3 * i; };
 
     out << "%PDF-1.5\n%\xE2\xE3\xCF\xD3\n";
     object(1);
     out << "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [";
     for (std::size_t i = 0; i < layerCount; ++i) {
-        out << ref(firstLayerObject + i) << " ";
+        out << ref(firstLayer + i) << " ";
     }
     out << "] /D << /Order [";
     for (std::size_t i = 0; i < layerCount; ++i) {
-        out << ref(firstLayerObject + i) << " ";
+        out << ref(firstLayer + i) << " ";
     }
     out << "] /OFF [";
     for (std::size_t i = 0; i < layerCount; ++i) {
         if (!plan.layers[i].on) {
-            out << ref(firstLayerObject + i) << " ";
+            out << ref(firstLayer + i) << " ";
         }
     }
     out << "] >> >> >>\nendobj\n";
     object(2);
-    out << "<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n";
+    out << "<< /Type /Pages /Kids [";
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        out << ref(pageObject(i)) << " ";
+    }
+    out << "] /Count " << std::to_string(pages.size()) << " >>\nendobj\n";
     object(3);
-    out << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
-    out.number(pageW, true) << " ";
-    out.number(pageH, true) << "] /Resources << /Font << /F1 6 0 R >> /Properties << ";
-    for (std::size_t i = 0; i < layerCount; ++i) {
-        out << "/L" << std::to_string(i) << " " << ref(firstLayerObject + i) << " ";
-    }
-    out << ">> >> /Contents 4 0 R >>\nendobj\n";
-    object(4);
-    out << "<< /Length 5 0 R /Filter /FlateDecode >>\nstream\n";
-    std::optional<std::size_t> length;
-    {
-        DeflatedStream s(out);
-        if (options.background) {
-            pdfColour(s, *options.background, " rg\n");
-            s << "0 0 ";
-            s.point(pageW, pageH) << "re f\n";
-        }
-        s.number(scale) << " 0 0 ";
-        s.number(scale) << " ";
-        s.point(tx, ty) << "cm\n";
-        s.number(0.5 / scale) << " w 1 J 1 j\n";
-        const auto& elements = model.store.elements();
-        for (std::size_t i = 0; i < layerCount; ++i) {
-            s << "/OC /L" << std::to_string(i) << " BDC\n";
-            PdfPen pen;
-            for (std::uint32_t index : plan.layers[i].elements) {
-                writePdfElement(s, model.store, elements[index], renderer, 1.0 / scale, pen);
-            }
-            s << "EMC\n";
-            if (out.failed()) {
-                break;
-            }
-        }
-        length = s.finish();
-    }
-    out << "\nendstream\nendobj\n";
-    object(5);
-    out << std::to_string(length.value_or(0)) << "\nendobj\n";
-    object(6);
     out << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>\n"
            "endobj\n";
     for (std::size_t i = 0; i < layerCount; ++i) {
-        object(firstLayerObject + i);
+        object(firstLayer + i);
         out << "<< /Type /OCG /Name " << pdfTextString(plan.layers[i].label) << " >>\nendobj\n";
+    }
+
+    const ElementStore& store = model.store;
+    const auto& elements = store.elements();
+    bool compressed = true;
+    for (std::size_t p = 0; p < pages.size() && !out.failed(); ++p) {
+        const PdfPage& page = pages[p];
+        object(pageObject(p));
+        out << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
+        out.number(page.width, true) << " ";
+        out.number(page.height, true) << "] /Resources << /Font << /F1 3 0 R >> /Properties << ";
+        for (std::size_t i = 0; i < layerCount; ++i) {
+            out << "/L" << std::to_string(i) << " " << ref(firstLayer + i) << " ";
+        }
+        out << ">> >> /Contents " << ref(pageObject(p) + 1) << " >>\nendobj\n";
+        object(pageObject(p) + 1);
+        out << "<< /Length " << ref(pageObject(p) + 2) << " /Filter /FlateDecode >>\nstream\n";
+        std::optional<std::size_t> length;
+        {
+            DeflatedStream s(out);
+            if (options.background) {
+                pdfColour(s, *options.background, " rg\n");
+                s << "0 0 ";
+                s.point(page.width, page.height) << "re f\n";
+            }
+            s << "q\n";
+            if (page.tiled) {
+                s.point(page.clip.xmin, page.clip.ymin);
+                s.point(page.clip.xmax - page.clip.xmin, page.clip.ymax - page.clip.ymin)
+                    << "re W n\n";
+            }
+            s.number(page.scale) << " 0 0 ";
+            s.number(page.scale) << " ";
+            s.point(page.tx, page.ty) << "cm\n";
+            s.number(0.5 / page.scale) << " w 1 J 1 j\n";
+            for (std::size_t i = 0; i < layerCount; ++i) {
+                s << "/OC /L" << std::to_string(i) << " BDC\n";
+                PdfPen pen;
+                for (std::uint32_t index : plan.layers[i].elements) {
+                    const Element& e = elements[index];
+                    if (page.tiled) {
+                        const auto box = cullingBox(store, e);
+                        if (!box || !overlaps(*box, page.visible)) {
+                            continue;
+                        }
+                    }
+                    writePdfElement(s, store, e, renderer, 1.0 / page.scale, pen);
+                }
+                s << "EMC\n";
+                if (out.failed()) {
+                    break;
+                }
+            }
+            s << "Q\n";
+            if (page.tiled) {
+                cropMarks(s, page.clip);
+                s << "BT 0 0 0 rg /F1 8 Tf ";
+                s.point(page.clip.xmin, 4 * kMillimetre)
+                    << "Td " << pdfLiteral(page.key) << " Tj ET\n";
+            }
+            length = s.finish();
+        }
+        compressed = compressed && length.has_value();
+        out << "\nendstream\nendobj\n";
+        object(pageObject(p) + 2);
+        out << std::to_string(length.value_or(0)) << "\nendobj\n";
     }
     const std::size_t xref = out.offset();
     out << "xref\n0 " << std::to_string(offsets.size() + 1) << "\n0000000000 65535 f \n";
@@ -733,7 +862,7 @@ VectorExportResult writePdfDrawing(QIODevice& device, const DrawingModel& model,
         << " /Root 1 0 R >>\nstartxref\n"
         << std::to_string(xref) << "\n%%EOF\n";
     out.flush();
-    if (out.failed() || !length) {
+    if (out.failed() || !compressed) {
         result.error = "Ausgabedatei kann nicht geschrieben werden.";
     }
     return result;

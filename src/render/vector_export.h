@@ -16,9 +16,13 @@ namespace planora {
 struct VectorExportOptions {
     // The colour behind the drawing (0x00BBGGRR); none leaves it transparent (white on paper).
     std::optional<std::uint32_t> background;
-    // PDF page in millimetres; none makes the page the drawing's size (1 unit = 1 cm).
+    // PDF paper in millimetres (either orientation); none makes the page the drawing's size at
+    // 1 unit = 1 cm. On paper the drawing is fitted into 1 cm margins, or with `trueScale` drawn
+    // at 1 unit = 1 cm and, when larger than the paper, split into pages that overlap by 1 cm,
+    // with crop marks and a page key.
     std::optional<double> pageWidthMm;
     std::optional<double> pageHeightMm;
+    bool trueScale = false;
 };
 
 // The SVG's size is the drawing's in centimetres (1 drawing unit = 1 cm), its y axis the
@@ -26,8 +30,8 @@ struct VectorExportOptions {
 VectorExportResult writeSvgDrawing(QIODevice& out, const DrawingModel& model,
                                    const Renderer& renderer, const VectorExportOptions& options);
 
-// One page with the drawing fitted and centred (or at 1 unit = 1 cm when no page size is given);
-// layers are optional content groups, off where the drawing has them off.
+// The drawing centred on the page in portrait or landscape, whichever suits it; layers are
+// optional content groups, off where the drawing has them off.
 VectorExportResult writePdfDrawing(QIODevice& out, const DrawingModel& model,
                                    const Renderer& renderer, const VectorExportOptions& options);
 

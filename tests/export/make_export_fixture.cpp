@@ -1,6 +1,6 @@
 // Writes the drawing the export tests read: every element kind and line style on several layers
 // (one switched off), coordinates that need every digit, a text with umlauts, and two elements
-// with geometry no export may write (a NaN and an absurdly large coordinate).
+// with geometry no export may write (a NaN and an absurdly large coordinate); or one line.
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -11,8 +11,15 @@
 namespace akt = planora::akt;
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--one-line") {
+        // One solid line 20 units long, for measuring the printed scale.
+        akt::Drawing line;
+        line.version = 2500;
+        akt::addLine(line, 0, 0, 20, 0, akt::Attributes{1, 1, 1, 100});
+        return akt::writeDrawingFile(line, argv[2]) ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_export_fixture FILE\n");
+        std::fprintf(stderr, "usage: make_export_fixture [--one-line] FILE\n");
         return 2;
     }
     akt::Drawing d;
