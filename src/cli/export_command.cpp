@@ -12,7 +12,6 @@
 #include "drawing_report.h"
 #include "dxf_export.h"
 #include "open_drawing.h"
-#include "output_file.h"
 #include "output_targets.h"
 #include "renderer.h"
 #include "text_encoding.h"
@@ -188,41 +187,6 @@ std::optional<std::string> parse(const std::vector<std::string>& args, Options& 
     return std::nullopt;
 }
 
-// Writes a DXF, SVG or PDF through a temporary file. Returns the message of a failure, else
-// empty.
-std::string exportVector(Target format, const DrawingModel& model, const Renderer& renderer,
-                         const VectorExportOptions& options, const std::string& target,
-                         std::size_t& skipped) {
-    const std::string cannotWrite =
-        "Ausgabedatei kann nicht geschrieben werden: " + printableFileName(target);
-    OutputFile file(target);
-    if (!file.begin()) {
-        return cannotWrite;
-    }
-    VectorExportResult result;
-    try {
-        switch (format) {
-            case Target::Svg:
-                result = writeSvgDrawing(file, model, renderer, options);
-                break;
-            case Target::Pdf:
-                result = writePdfDrawing(file, model, renderer, options);
-                break;
-            default:
-                result = writeDxf(file, model, renderer);
-        }
-    } catch (const std::bad_alloc&) {
-        file.discard();
-        return outOfMemoryMessage(printableFileName(target));
-    }
-    skipped = result.skipped;
-    if (!result.error.empty()) {
-        file.discard();
-        return cannotWrite;
-    }
-    return file.commit() ? std::string() : cannotWrite;
-}
-
 }  // namespace
 }  // namespace planora
 
@@ -298,7 +262,13 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
         std::string problem;
         std::size_t skipped = 0;
         if (*format != Target::Png) {
-            problem = exportVector(*format, model, renderer, vectorOptions, target, skipped);
+            const VectorFormat vector = *format == Target::Dxf   ? VectorFormat::Dxf
+                                        : *format == Target::Svg ? VectorFormat::Svg
+                                                                 : VectorFormat::Pdf;
+            const VectorExportResult result =
+                exportVectorFile(vector, model, renderer, vectorOptions, target);
+            problem = result.error;
+            skipped = result.skipped;
         } else {
             ExportOptions options;
             options.format = ExportFormat::Png;

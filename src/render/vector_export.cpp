@@ -9,11 +9,13 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "element_geometry.h"
+#include "output_file.h"
 #include "text_encoding.h"
 
 namespace planora {
@@ -864,6 +866,43 @@ VectorExportResult writePdfDrawing(QIODevice& device, const DrawingModel& model,
     out.flush();
     if (out.failed() || !compressed) {
         result.error = "Ausgabedatei kann nicht geschrieben werden.";
+    }
+    return result;
+}
+
+VectorExportResult exportVectorFile(VectorFormat format, const DrawingModel& model,
+                                    const Renderer& renderer, const VectorExportOptions& options,
+                                    const std::string& path) {
+    const std::string cannotWrite =
+        "Ausgabedatei kann nicht geschrieben werden: " + printableFileName(path);
+    VectorExportResult result;
+    OutputFile file(path);
+    if (!file.begin()) {
+        result.error = cannotWrite;
+        return result;
+    }
+    try {
+        switch (format) {
+            case VectorFormat::Dxf:
+                result = writeDxf(file, model, renderer);
+                break;
+            case VectorFormat::Svg:
+                result = writeSvgDrawing(file, model, renderer, options);
+                break;
+            case VectorFormat::Pdf:
+                result = writePdfDrawing(file, model, renderer, options);
+                break;
+        }
+    } catch (const std::bad_alloc&) {
+        file.discard();
+        result.error = "Nicht genug Arbeitsspeicher für die Ausgabe: " + printableFileName(path);
+        return result;
+    }
+    if (!result.error.empty()) {
+        file.discard();
+        result.error = cannotWrite;
+    } else if (!file.commit()) {
+        result.error = cannotWrite;
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <QIODevice>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "drawing_model.h"
 #include "dxf_export.h"
@@ -34,5 +35,13 @@ VectorExportResult writeSvgDrawing(QIODevice& out, const DrawingModel& model,
 // optional content groups, off where the drawing has them off.
 VectorExportResult writePdfDrawing(QIODevice& out, const DrawingModel& model,
                                    const Renderer& renderer, const VectorExportOptions& options);
+
+enum class VectorFormat { Dxf, Svg, Pdf };
+
+// Writes the drawing to `path` through a temporary file in the same folder that replaces `path`
+// only when all of it was written and closed. The error names the file.
+VectorExportResult exportVectorFile(VectorFormat format, const DrawingModel& model,
+                                    const Renderer& renderer, const VectorExportOptions& options,
+                                    const std::string& path);
 
 }  // namespace planora
