@@ -26,6 +26,7 @@
 #include "colour_dialog.h"
 #include "command_line.h"
 #include "drawing_file.h"
+#include "export_dialog.h"
 #include "file_types.h"
 #include "general_options_dialog.h"
 #include "graphics_window.h"
@@ -542,6 +543,9 @@ void MainWindow::executeCommand(int id) {
         case CmdPrintDialog:
             printWithDialog(state_, graphics_->width(), graphics_->height(), this, printHooks_);
             graphics_->redraw();
+            return;
+        case CmdExport:
+            exportWithDialog(state_, this);
             return;
         case CmdPrintDefault:
             printToDefaultPrinter(state_, graphics_->width(), graphics_->height(), printHooks_);
