@@ -47,20 +47,36 @@ class DeviceDxfWriter final : public DL_WriterA {
     void dxfString(int gc, const char* value) const override { line(gc, value); }
     void dxfString(int gc, const std::string& value) const override { line(gc, value); }
 
+    // Hands the buffered text to the device; false when any write failed.
+    bool flush() const {
+        if (!buffer_.empty() && !failed_ &&
+            out_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) !=
+                static_cast<qint64>(buffer_.size())) {
+            failed_ = true;
+        }
+        buffer_.clear();
+        return !failed_;
+    }
     bool failed() const { return failed_; }
 
   private:
-    void line(int gc, const std::string& value) const {
-        std::string text = (gc < 10 ? "  " : gc < 100 ? " " : "") + std::to_string(gc) + "\n";
-        text += value;
-        text += "\n";
-        if (!failed_ && out_.write(text.data(), static_cast<qint64>(text.size())) !=
-                            static_cast<qint64>(text.size())) {
-            failed_ = true;
+    void line(int gc, std::string_view value) const {
+        if (gc < 10) {
+            buffer_ += "  ";
+        } else if (gc < 100) {
+            buffer_ += ' ';
+        }
+        buffer_ += std::to_string(gc);
+        buffer_ += '\n';
+        buffer_ += value;
+        buffer_ += '\n';
+        if (buffer_.size() >= (1u << 16)) {
+            flush();
         }
     }
 
     QIODevice& out_;
+    mutable std::string buffer_;
     mutable bool failed_ = false;
 };
 
@@ -333,6 +349,8 @@ VectorExportResult writeDxf(QIODevice& out, const DrawingModel& model, const Ren
 
     dw.sectionEntities();
     std::vector<GeometryPoint> points;
+    // Drawings use a handful of colours; the search over the standard colours is done once each.
+    std::map<std::uint32_t, int> colourNumbers;
     for (const Element& e : store.elements()) {
         if (!exportableGeometry(store, e)) {
             ++result.skipped;
@@ -341,8 +359,12 @@ VectorExportResult writeDxf(QIODevice& out, const DrawingModel& model, const Ren
         const std::uint32_t colour = e.kind == ElementKind::Polygon
                                          ? 0x008000FFu
                                          : (black ? 0u : renderer.penColour(e.penField));
-        const DL_Attributes attributes(names[e.layer()], nearestDxfColourNumber(colour),
-                                       trueColour(colour), -1, linetypeName(e.lineStyle));
+        auto [known, fresh] = colourNumbers.try_emplace(colour, 0);
+        if (fresh) {
+            known->second = nearestDxfColourNumber(colour);
+        }
+        const DL_Attributes attributes(names[e.layer()], known->second, trueColour(colour), -1,
+                                       linetypeName(e.lineStyle));
         const double* g = e.g;
         switch (e.kind) {
             case ElementKind::Line:
@@ -413,7 +435,7 @@ VectorExportResult writeDxf(QIODevice& out, const DrawingModel& model, const Ren
     dxf.writeObjects(dw);
     dxf.writeObjectsEnd(dw);
     dw.dxfEOF();
-    if (dw.failed()) {
+    if (!dw.flush()) {
         result.error = "Ausgabedatei kann nicht geschrieben werden.";
     }
     return result;
