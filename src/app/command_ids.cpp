@@ -29,6 +29,7 @@ constexpr MenuItem kFileItems[] = {
     cmd(CmdOpen, "&Öffnen"),
     cmd(CmdSave, "&Speichern"),
     cmd(CmdPrintDialog, "&Drucken"),
+    cmd(CmdExport, "&Exportieren ..."),
     separator(),
     cmd(CmdInfo, "&Info"),
     cmd(CmdExit, "E&xit"),
@@ -154,6 +155,7 @@ std::optional<Feature> commandFeature(int id) {
         case CmdPrintDefault:
         case CmdPrintDialog:
         case CmdTogglePrintLog:
+        case CmdExport:
             return Feature::Printing;
         case CmdNew:
         case CmdCompactThumbnails:

@@ -23,6 +23,7 @@ enum CommandId : int {
     CmdSaveArchiveUnnamed = 108,
     CmdLoadArchiveUnnamed = 109,
     CmdSave = 110,
+    CmdExport = 111,
     CmdRecentFirst = 150,  // 150 to 153
     CmdRecentLast = 153,
     CmdRecentSeparatorBefore = 154,

@@ -28,6 +28,7 @@
 #include "document_list_widget.h"
 #include "drawing_file.h"
 #include "drawing_info_dialog.h"
+#include "export_dialog.h"
 #include "file_types.h"
 #include "general_options_dialog.h"
 #include "graphics_window.h"
@@ -606,6 +607,9 @@ void MainWindow::executeCommand(int id) {
         case CmdPrintDialog:
             printWithDialog(state_, graphics_->width(), graphics_->height(), this, printHooks_);
             graphics_->redraw();
+            return;
+        case CmdExport:
+            exportWithDialog(state_, this);
             return;
         case CmdPrintDefault:
             printToDefaultPrinter(state_, graphics_->width(), graphics_->height(), printHooks_);

@@ -13,6 +13,7 @@
 #include "zip_input.h"
 
 #ifdef PLANORA_HAVE_RENDER
+#include "export_command.h"
 #include "render_command.h"
 #include "thumbnail_command.h"
 #endif
@@ -33,6 +34,9 @@ const char kUsage[] =
     "  planora-cli render ZEICHNUNG.akt... -o AUSGABE\n"
     "                                     Zeichnung als PNG, SVG oder PDF ausgeben\n"
     "                                     (planora-cli render --help zeigt die Optionen)\n"
+    "  planora-cli export ZEICHNUNG.akt... -o AUSGABE.dxf\n"
+    "                                     Zeichnung für andere CAD-Programme ausgeben\n"
+    "                                     (planora-cli export --help zeigt die Optionen)\n"
 #endif
 #ifdef PLANORA_HAVE_ARCHIVE
     "  planora-cli archive ARCHIV.ad      Archivdatei auflisten (planora-cli archive --help)\n"
@@ -141,6 +145,9 @@ int main(int argc, char** argv) {
     if (command == "render") {
         return runRenderCommand(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
                                 std::cerr);
+    }
+    if (command == "export") {
+        return runExportCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     }
     if (command == "thumbnail") {
         return runThumbnailCommand(std::vector<std::string>(args.begin() + 1, args.end()),

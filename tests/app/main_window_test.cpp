@@ -148,9 +148,9 @@ TEST_F(MainWindowTest, MenusLayoutAndStatusLineAsTheProgramShowsThem) {
     }
     EXPECT_EQ(titles, (QStringList{"&Datei", "&Zoom", "&Bearbeiten", "&Optionen", "&Messen"}));
     // Without recent files the list's separator alone stands before "E&xit".
-    EXPECT_EQ(
-        actionTexts(w.menu(QStringLiteral("&Datei"))),
-        (QStringList{"&Neu", "&Öffnen", "&Speichern", "&Drucken", "-", "&Info", "-", "E&xit"}));
+    EXPECT_EQ(actionTexts(w.menu(QStringLiteral("&Datei"))),
+              (QStringList{"&Neu", "&Öffnen", "&Speichern", "&Drucken", "&Exportieren ...", "-",
+                           "&Info", "-", "E&xit"}));
     // The separator 519 is put before "Texte zeigen" at start.
     const QStringList measure = actionTexts(w.menu(QStringLiteral("&Messen")));
     ASSERT_GE(measure.size(), 3);
