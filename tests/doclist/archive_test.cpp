@@ -85,7 +85,7 @@ void appendRecord(std::vector<std::uint8_t>& out, std::int32_t total,
 }
 
 // A hand-made image-list stream of one bitmap form, independent of the code under test.
-struct BitmapSpec {
+struct BitmapLayout {
     int width = 0;
     int height = 0;  // negative: rows from the top
     int bits = 0;
@@ -93,42 +93,43 @@ struct BitmapSpec {
     std::vector<std::vector<std::uint32_t>> rows;  // values from the top: index or 0xAARRGGBB
 };
 
-void appendBitmap(std::vector<std::uint8_t>& out, const BitmapSpec& spec) {
+void appendBitmap(std::vector<std::uint8_t>& out, const BitmapLayout& layout) {
     auto put = [&](std::uint32_t v, int n) {
         for (int i = 0; i < n; ++i) {
             out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
         }
     };
-    const int rows = std::abs(spec.height);
-    const int stride = (spec.width * spec.bits + 31) / 32 * 4;
-    const std::uint32_t off = 54 + static_cast<std::uint32_t>(spec.palette.size()) * 4;
+    const int rows = std::abs(layout.height);
+    const int stride = (layout.width * layout.bits + 31) / 32 * 4;
+    const std::uint32_t off = 54 + static_cast<std::uint32_t>(layout.palette.size()) * 4;
     out.push_back('B');
     out.push_back('M');
     put(off, 4);
     put(0, 4);
     put(off, 4);
     put(40, 4);
-    put(static_cast<std::uint32_t>(spec.width), 4);
-    put(static_cast<std::uint32_t>(spec.height), 4);
+    put(static_cast<std::uint32_t>(layout.width), 4);
+    put(static_cast<std::uint32_t>(layout.height), 4);
     put(1, 2);
-    put(static_cast<std::uint32_t>(spec.bits), 2);
+    put(static_cast<std::uint32_t>(layout.bits), 2);
     put(0, 4);
     put(static_cast<std::uint32_t>(stride * rows), 4);
     put(0, 16);
-    for (std::uint32_t c : spec.palette) {
+    for (std::uint32_t c : layout.palette) {
         put(c, 4);
     }
     for (int r = 0; r < rows; ++r) {
-        const auto& row = spec.rows[static_cast<std::size_t>(spec.height < 0 ? r : rows - 1 - r)];
+        const auto& row =
+            layout.rows[static_cast<std::size_t>(layout.height < 0 ? r : rows - 1 - r)];
         std::vector<std::uint8_t> line(static_cast<std::size_t>(stride), 0);
-        for (int x = 0; x < spec.width; ++x) {
+        for (int x = 0; x < layout.width; ++x) {
             const std::uint32_t v = row[static_cast<std::size_t>(x)];
-            if (spec.bits == 32) {
+            if (layout.bits == 32) {
                 std::memcpy(&line[static_cast<std::size_t>(x) * 4], &v, 4);
             } else {
-                const int bit = x * spec.bits;
+                const int bit = x * layout.bits;
                 line[static_cast<std::size_t>(bit / 8)] |=
-                    static_cast<std::uint8_t>(v << (8 - spec.bits - bit % 8));
+                    static_cast<std::uint8_t>(v << (8 - layout.bits - bit % 8));
             }
         }
         out.insert(out.end(), line.begin(), line.end());
@@ -216,13 +217,13 @@ TEST(ImageListRead, PalettedMaskedTopDownAndAlphaFreeImagesDecode) {
     // 4-bit, bottom-up, two images of 2 x 2 with a mask: palette nibbles in the high half first.
     {
         std::vector<std::uint8_t> s = imageListHeader(2, 4, 2, 2, 0x0004 | 0x0001);
-        BitmapSpec colour{8, 2, 4, {}, {{1, 2, 3, 4, 0, 0, 0, 0}, {5, 6, 7, 8, 0, 0, 0, 0}}};
+        BitmapLayout colour{8, 2, 4, {}, {{1, 2, 3, 4, 0, 0, 0, 0}, {5, 6, 7, 8, 0, 0, 0, 0}}};
         for (std::uint32_t i = 0; i < 16; ++i) {
             colour.palette.push_back(i * 0x00110000u + i);
         }
         appendBitmap(s, colour);
         appendBitmap(
-            s, BitmapSpec{
+            s, BitmapLayout{
                    8, 2, 1, {0, 0xFFFFFF}, {{0, 1, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0}}});
         const auto list = decodeImageList(s);
         ASSERT_TRUE(list);
@@ -238,7 +239,7 @@ TEST(ImageListRead, PalettedMaskedTopDownAndAlphaFreeImagesDecode) {
     // 8-bit, rows from the top, the fifth image in the second row of the tiling.
     {
         std::vector<std::uint8_t> s = imageListHeader(5, 8, 1, 1, 0x0008);
-        BitmapSpec colour{4, -2, 8, {}, {{0, 0, 0, 0}, {9, 0, 0, 0}}};
+        BitmapLayout colour{4, -2, 8, {}, {{0, 0, 0, 0}, {9, 0, 0, 0}}};
         colour.palette.assign(256, 0);
         colour.palette[9] = 0x00123456;
         appendBitmap(s, colour);
@@ -251,7 +252,7 @@ TEST(ImageListRead, PalettedMaskedTopDownAndAlphaFreeImagesDecode) {
     // 32-bit whose alpha bytes are all zero is opaque; with alpha, alpha is kept.
     {
         std::vector<std::uint8_t> s = imageListHeader(2, 4, 1, 1, 0x0020);
-        appendBitmap(s, BitmapSpec{4, 1, 32, {}, {{0x00ABCDEF, 0x80102030, 0, 0}}});
+        appendBitmap(s, BitmapLayout{4, 1, 32, {}, {{0x00ABCDEF, 0x80102030, 0, 0}}});
         const auto list = decodeImageList(s);
         ASSERT_TRUE(list);
         EXPECT_EQ(list->images[0].pixels[0], 0xFFABCDEFu);
@@ -295,7 +296,7 @@ TEST(ArchiveLoad, HostileArchivesGiveMessagesNeverCrash) {
     wide[10] = 5;  // cx 5 in a bitmap 16 pixels wide
     badImages(wide);
     std::vector<std::uint8_t> huge = imageListHeader(4000, 4000, 0xFFFF, 0xFFFF, 0x18);
-    appendBitmap(huge, BitmapSpec{4, 1, 24, {}, {{0, 0, 0, 0}}});
+    appendBitmap(huge, BitmapLayout{4, 1, 24, {}, {{0, 0, 0, 0}}});
     const std::size_t hugeHeader = huge.size() - 12 - 40;
     std::memcpy(&huge[hugeHeader + 4], "\xFC\xFF\x03\x00\xFF\xFF\xFF\x7F", 8);  // w, h
     badImages(huge);
