@@ -12,6 +12,7 @@
 #include "document_list.h"
 #include "drawing_info.h"
 #include "open_drawing.h"
+#include "output_targets.h"
 #include "renderer.h"
 #include "text_encoding.h"
 
@@ -142,22 +143,6 @@ std::string listingJson(const std::string& path, const ArchiveContents& archive)
     }
     out += first ? "]\n}\n" : "\n  ]\n}\n";
     return out;
-}
-
-// Makes sure a Qt GUI application exists for fonts and painting; without a display the
-// offscreen platform is used.
-std::unique_ptr<QGuiApplication> ensureGuiApplication() {
-    if (QCoreApplication::instance() != nullptr) {
-        return nullptr;
-    }
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    static int argc = 1;
-    static char name[] = "planora-cli";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 // Reads the archive; reports a failure or damage on `err`. Nullopt when it could not be read.

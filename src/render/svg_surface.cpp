@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "xml_text.h"
+
 namespace planora {
 
 namespace {
@@ -33,40 +35,6 @@ const char* dashArray(DashStyle style) {
     return nullptr;
 }
 
-std::string colourText(std::uint32_t colour) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", static_cast<unsigned>(colour & 0xFF),
-                  static_cast<unsigned>((colour >> 8) & 0xFF),
-                  static_cast<unsigned>((colour >> 16) & 0xFF));
-    return text;
-}
-
-// Text for XML character data and attribute values. Control characters show as blanks, as on
-// every other surface.
-std::string escaped(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 SvgSurface::SvgSurface(QIODevice* out, int width, int height, const std::string& title)
@@ -81,7 +49,7 @@ SvgSurface::SvgSurface(QIODevice* out, int width, int height, const std::string&
     put(" ");
     putInt(height);
     put("\" xmlns=\"http://www.w3.org/2000/svg\" version=\"1.2\" baseProfile=\"tiny\">\n<title>");
-    put(escaped(title));
+    put(xmlEscaped(title));
     put("</title>\n<desc>Planora</desc>\n");
 }
 
@@ -142,7 +110,7 @@ void SvgSurface::openPenGroup() {
         return;
     }
     put("<g fill=\"none\" stroke=\"");
-    put(colourText(penColour_));
+    put(svgColour(penColour_));
     put("\" stroke-width=\"1\" stroke-linecap=\"square\" stroke-linejoin=\"miter\"");
     if (const char* dashes = dashArray(penStyle_)) {
         put(" stroke-dasharray=\"");
@@ -278,7 +246,7 @@ void SvgSurface::drawText(int x, int y, std::string_view utf8, int pixelHeight, 
     put("\" y=\"");
     putNumber(y + kAscent * height);
     put("\" fill=\"");
-    put(colourText(penColour_));
+    put(svgColour(penColour_));
     put("\" stroke=\"none\" font-family=\"Arial, sans-serif\" font-size=\"");
     putNumber(height);
     put("\" xml:space=\"preserve\"");
@@ -292,7 +260,7 @@ void SvgSurface::drawText(int x, int y, std::string_view utf8, int pixelHeight, 
         put(")\"");
     }
     put(">");
-    put(escaped(utf8));
+    put(xmlEscaped(utf8));
     put("</text>\n");
 }
 
@@ -302,7 +270,7 @@ void SvgSurface::fillPolygon(std::span<const DevicePoint> points, std::uint32_t 
     }
     closePenGroup();
     put("<path fill=\"");
-    put(colourText(colour));
+    put(svgColour(colour));
     put("\" fill-rule=\"evenodd\" stroke=\"none\" d=\"M");
     bool first = true;
     for (const DevicePoint& p : points) {

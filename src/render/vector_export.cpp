@@ -18,6 +18,8 @@
 #include "output_file.h"
 #include "text_encoding.h"
 
+#include "xml_text.h"
+
 namespace planora {
 
 namespace {
@@ -171,38 +173,6 @@ class Sink {
     bool failed_ = false;
 };
 
-std::string hexColour(std::uint32_t colour) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", colour & 0xFF, (colour >> 8) & 0xFF,
-                  (colour >> 16) & 0xFF);
-    return text;
-}
-
-std::string xmlEscaped(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                // XML cannot hold control characters at all.
-                out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-        }
-    }
-    return out;
-}
-
 // Dash patterns in points of paper (or hundredths of a centimetre in the SVG), by dash style.
 std::vector<double> dashPattern(DashStyle style) {
     switch (style) {
@@ -273,7 +243,7 @@ void writeSvgElement(Sink& out, const ElementStore& store, const Element& e,
     const double* g = e.g;
     const std::uint32_t colour = elementColour(e, renderer);
     auto strokeAttributes = [&] {
-        out << " stroke=\"" << hexColour(colour) << '"';
+        out << " stroke=\"" << svgColour(colour) << '"';
         const auto dashes = dashPattern(dashStyleForCode(e.lineStyle));
         if (!dashes.empty()) {
             out << " stroke-dasharray=\"";
@@ -322,7 +292,7 @@ void writeSvgElement(Sink& out, const ElementStore& store, const Element& e,
             out << "<text x=\"";
             out.number(base.x, false) << "\" y=\"";
             out.number(-base.y, false) << "\" font-size=\"";
-            out.number(std::abs(g[3]), false) << "\" fill=\"" << hexColour(colour) << '"';
+            out.number(std::abs(g[3]), false) << "\" fill=\"" << svgColour(colour) << '"';
             if (g[2] != 0.0) {
                 out << " transform=\"rotate(";
                 out.number(-g[2], false) << ' ';
@@ -346,7 +316,7 @@ void writeSvgElement(Sink& out, const ElementStore& store, const Element& e,
         }
         case ElementKind::Polygon: {
             const PolygonPoints p = store.polygon(e);
-            out << "<path fill=\"" << hexColour(colour) << "\" stroke=\"none\" d=\"M";
+            out << "<path fill=\"" << svgColour(colour) << "\" stroke=\"none\" d=\"M";
             for (std::size_t k = 0; k < p.size(); ++k) {
                 out << (k > 0 ? " L" : "");
                 svgPoint(out, p.x[k], p.y[k]);
@@ -388,7 +358,7 @@ VectorExportResult writeSvgDrawing(QIODevice& device, const DrawingModel& model,
         out.number(x0, false) << "\" y=\"";
         out.number(y0, false) << "\" width=\"";
         out.number(w, false) << "\" height=\"";
-        out.number(h, false) << "\" fill=\"" << hexColour(*options.background) << "\"/>\n";
+        out.number(h, false) << "\" fill=\"" << svgColour(*options.background) << "\"/>\n";
     }
     const auto& elements = model.store.elements();
     for (const LayerPlan& layer : plan.layers) {
