@@ -1,16 +1,21 @@
-// The drawing both benchmarks use: a version 2200 file of 1,000,000 element records (70 % lines,
+// The drawing the benchmarks use: a version 2200 file of 1,000,000 element records (70 % lines,
 // 10 % circles, 10 % arc heads with their ends, 10 % texts sharing 30,000 framed entries) on
-// 50 layers, every seventh switched off.
+// 50 layers, every seventh switched off. Larger variants have more records of the same kinds
+// over the same area.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace planora::bench {
 
-// Writes the drawing to `path`.
-void writeBenchDrawing(const std::string& path);
+inline constexpr std::int64_t kBenchRecords = 1'000'000;
 
-// The drawing's path in the temp folder; written first when it does not exist yet.
-std::string benchDrawingPath();
+// Writes the drawing with `records` element records to `path`.
+void writeBenchDrawing(const std::string& path, std::int64_t records = kBenchRecords);
+
+// The drawing's path in the temp folder (planora-bench-1m.akt for a million records,
+// planora-bench-4m.akt for four); written first when it does not exist yet.
+std::string benchDrawingPath(std::int64_t records = kBenchRecords);
 
 }  // namespace planora::bench

@@ -7,9 +7,16 @@
 //
 //   planora_render_bench [FILE]   (FILE defaults to planora-bench-1m.akt in the temp folder; it
 //                                  is written first when it does not exist)
-//   planora_render_bench --repeat a|b N [FILE]
+//   planora_render_bench --large[=FILE4M] [FILE]
+//                                 also times (e): case (b) on a drawing of 4,000,000 records over
+//                                 the same area (FILE4M defaults to planora-bench-4m.akt in the
+//                                 temp folder, written first when it does not exist), next to
+//                                 case (b) and the number of elements each view shows
+//   planora_render_bench --repeat a|b|f N [FILE]
 //                                 renders only case (a) or (b) with the fast path N times and
-//                                 prints each time, for profiling with perf or callgrind
+//                                 prints each time, for profiling with perf or callgrind; f is
+//                                 case (a) as the first paint after a load (element boxes built
+//                                 anew each time)
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
@@ -148,10 +155,17 @@ int main(int argc, char** argv) {
     char repeatCase = 0;
     int repeatCount = 0;
     int argi = 1;
+    std::string largePath;
     if (argc > 3 && std::string(argv[1]) == "--repeat") {
         repeatCase = argv[2][0];
         repeatCount = std::max(1, std::atoi(argv[3]));
         argi = 4;
+    } else if (argc > 1 && std::string(argv[1]).rfind("--large", 0) == 0) {
+        const std::string option = argv[1];
+        largePath = option.size() > 8 && option[7] == '='
+                        ? option.substr(8)
+                        : planora::bench::benchDrawingPath(4'000'000);
+        argi = 2;
     }
     const std::string path = argc > argi ? argv[argi] : planora::bench::benchDrawingPath();
     DrawingModel model;
@@ -173,7 +187,10 @@ int main(int argc, char** argv) {
         Renderer renderer;
         QImage image(kW, kH, QImage::Format_RGB32);
         for (int i = 0; i < repeatCount; ++i) {
-            std::printf("%.2f ms\n", renderMs(renderer, model, repeatCase == 'a' ? whole : detail,
+            if (repeatCase == 'f') {
+                renderer.invalidateElementCache();
+            }
+            std::printf("%.2f ms\n", renderMs(renderer, model, repeatCase == 'b' ? detail : whole,
                                               Renderer::Path::Fast, image));
         }
         return 0;
@@ -207,6 +224,48 @@ int main(int argc, char** argv) {
             " first paint %.2f x limit   goal <= %.0f ms: %s\n",
             c.name, plainMs, fastMs, firstMs, reloadMs, reloadMs <= 60.0 ? "met" : "NOT met", limit,
             plainMs / fastMs, fastMs / limit, firstMs / limit, c.goalMs, met ? "met" : "NOT met");
+    }
+
+    // (e) The 1 % view at four times the elements over the same area: the time should grow with
+    // the elements the view shows, not with all of them.
+    if (!largePath.empty()) {
+        DrawingModel large;
+        if (loadDrawing(large, largePath) == 0) {
+            std::fprintf(stderr, "Einlesefehler: %s (%s)\n", large.lastLoadError.c_str(),
+                         largePath.c_str());
+            return 1;
+        }
+        applyLayerFlags(large);
+        View largeView;
+        largeView.zoomAll(kW, kH, large.store);
+        largeView.zoomToDeviceRect(kW, kH, kW * 45 / 100, kH * 45 / 100, kW * 55 / 100,
+                                   kH * 55 / 100);
+        const ViewTransform largeDetail = largeView.currentView();
+        // The elements each view shows, counted the way the limit row plots them.
+        auto shown = [](const ElementStore& store, const ViewTransform& v) {
+            std::size_t count = 0;
+            for (const Element& e : store.elements()) {
+                const double x = (e.g[0] - v.worldOriginX) * v.scale + v.deviceOriginX + 1;
+                const double y = v.deviceOriginY - (e.g[1] - v.worldOriginY) * v.scale;
+                count += e.layerField >= 1 && x >= 0 && x < kW && y >= 0 && y < kH;
+            }
+            return count;
+        };
+        Renderer small, big;
+        const double smallMs = medianMs(small, model, detail, Renderer::Path::Fast, 9, nullptr);
+        const double bigMs = medianMs(big, large, largeDetail, Renderer::Path::Fast, 9, nullptr);
+        const std::size_t smallShown = shown(model.store, detail);
+        const std::size_t bigShown = shown(large.store, largeDetail);
+        const bool met = bigMs <= 6.0;
+        allMet = allMet && met;
+        std::printf(
+            "(e) 1 %% of the area, %zu -> %zu elements (%zu -> %zu in the view)\n"
+            "  fast path %9.2f -> %9.2f ms   growth %.2f x, elements in the view %.2f x, all "
+            "elements %.2f x   goal <= 6 ms: %s\n",
+            model.store.elementCount(), large.store.elementCount(), smallShown, bigShown, smallMs,
+            bigMs, bigMs / smallMs, static_cast<double>(bigShown) / smallShown,
+            static_cast<double>(large.store.elementCount()) / model.store.elementCount(),
+            met ? "met" : "NOT met");
     }
 
     // (c) Pan strips of 16 pixels at each edge of the whole view.

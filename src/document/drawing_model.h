@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "large_array.h"
+
 namespace planora {
 
 enum class ElementKind : std::int32_t {
@@ -88,6 +90,9 @@ struct PolygonPoints {
     std::size_t size() const { return x.size(); }
 };
 
+// The element array: large ones take huge pages (see large_array.h).
+using ElementArray = std::vector<Element, LargeArrayAllocator<Element>>;
+
 // The elements of one drawing: one array with a capacity fixed when it is created, so that adding
 // is a plain append. Adds beyond the capacity are refused and return the unchanged count.
 class ElementStore {
@@ -111,7 +116,7 @@ class ElementStore {
     std::size_t elementCount() const { return elements_.size(); }
     std::size_t capacity() const { return capacity_; }
     const Element* elementArray() const { return elements_.data(); }
-    const std::vector<Element>& elements() const { return elements_; }
+    const ElementArray& elements() const { return elements_; }
     // Write access for layer switching; the count cannot change through it.
     Element* mutableElementArray() { return elements_.data(); }
 
@@ -162,7 +167,7 @@ class ElementStore {
     Element& append(ElementKind kind, int layer, int pen, int lineStyle);
     std::size_t runLength() const { return pointX_.size() - runStart_; }
 
-    std::vector<Element> elements_;
+    ElementArray elements_;
     std::size_t capacity_ = 0;
     std::vector<std::string> texts_;
     std::vector<PolygonSpan> polygons_;

@@ -109,41 +109,20 @@ std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& 
     return box;
 }
 
-std::optional<GeometryBox> cullingBox(const ElementStore& store, const Element& e) {
-    if (!hasFiniteFields(e)) {
-        return std::nullopt;
+std::optional<GeometryBox> textCullingBox(const ElementStore& store, const Element& e) {
+    // Any rotation, any glyph: two font heights per byte plus two for the line height cover
+    // what a text line can reach from its anchor.
+    const TextGeometry t = textGeometry(e);
+    const double n = static_cast<double>(store.text(e).size());
+    return around(t.anchorX, t.anchorY, (2.0 * n + 2.0) * std::abs(t.fontHeight));
+}
+
+std::optional<GeometryBox> polygonCullingBox(const ElementStore& store, const Element& e) {
+    const auto box = pointsBox(store.polygon(e));
+    if (box && !finite(*box)) {
+        return std::nullopt;  // a non-finite point: the polygon draws nothing
     }
-    switch (e.kind) {
-        case ElementKind::Line: {
-            const LineGeometry l = lineGeometry(e);
-            return GeometryBox{std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
-                               std::max(l.y1, l.y2)};
-        }
-        case ElementKind::Circle:
-        case ElementKind::Arc:
-        case ElementKind::RegularPolygon:
-            return around(e.g[0], e.g[1], std::abs(e.g[2]));
-        case ElementKind::Rectangle: {
-            // Each corner is at most half the width plus half the height from the centre.
-            const RectangleGeometry r = rectangleGeometry(e);
-            return around(r.centreX, r.centreY, 0.5 * (std::abs(r.width) + std::abs(r.height)));
-        }
-        case ElementKind::Text: {
-            // Any rotation, any glyph: two font heights per byte plus two for the line height
-            // cover what a text line can reach from its anchor.
-            const TextGeometry t = textGeometry(e);
-            const double n = static_cast<double>(store.text(e).size());
-            return around(t.anchorX, t.anchorY, (2.0 * n + 2.0) * std::abs(t.fontHeight));
-        }
-        case ElementKind::Polygon: {
-            const auto box = pointsBox(store.polygon(e));
-            if (box && !finite(*box)) {
-                return std::nullopt;  // a non-finite point: the polygon draws nothing
-            }
-            return box;
-        }
-    }
-    return std::nullopt;
+    return box;
 }
 
 SnapPoints geometrySnapPoints(const Element& e) {

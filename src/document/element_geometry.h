@@ -18,6 +18,7 @@
 // takes no part in the extents: one broken record must not take the rest of the drawing with it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -119,10 +120,43 @@ std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size
 // elements whose box is not finite.
 std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e);
 
+// The culling boxes of texts and polygons (finite fields), which look into the store.
+std::optional<GeometryBox> textCullingBox(const ElementStore& store, const Element& e);
+std::optional<GeometryBox> polygonCullingBox(const ElementStore& store, const Element& e);
+
 // A box that holds everything the element can draw; none when it draws nothing (non-finite
 // geometry, an empty polygon, an unknown kind). Finite input can still give an infinite box when
-// the sizes overflow.
-std::optional<GeometryBox> cullingBox(const ElementStore& store, const Element& e);
+// the sizes overflow. Inline: it runs for every element when a drawing is first drawn.
+inline std::optional<GeometryBox> cullingBox(const ElementStore& store, const Element& e) {
+    if (!hasFiniteFields(e)) {
+        return std::nullopt;
+    }
+    switch (e.kind) {
+        case ElementKind::Line: {
+            const LineGeometry l = lineGeometry(e);
+            return GeometryBox{std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
+                               std::max(l.y1, l.y2)};
+        }
+        case ElementKind::Circle:
+        case ElementKind::Arc:
+        case ElementKind::RegularPolygon: {
+            const double r = std::abs(e.g[2]);
+            return GeometryBox{e.g[0] - r, e.g[1] - r, e.g[0] + r, e.g[1] + r};
+        }
+        case ElementKind::Rectangle: {
+            // Each corner is at most half the width plus half the height from the centre.
+            const RectangleGeometry rect = rectangleGeometry(e);
+            const double r = 0.5 * (std::abs(rect.width) + std::abs(rect.height));
+            return GeometryBox{rect.centreX - r, rect.centreY - r, rect.centreX + r,
+                               rect.centreY + r};
+        }
+        case ElementKind::Text:
+            return textCullingBox(store, e);
+        case ElementKind::Polygon:
+            return polygonCullingBox(store, e);
+    }
+    return std::nullopt;
+}
 
 // The points of an element the measuring mode offers, with what they are.
 enum class SnapPointKind { Reference = 0, Start = 1, End = 2 };

@@ -2,8 +2,10 @@
 // downwards; colours are 0x00BBGGRR (red in the low byte).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -12,6 +14,27 @@
 namespace planora {
 
 enum class DashStyle { Solid, Dash, Dot, DashDot, DashDotDot };
+
+class PixelStamps;
+
+// The 32-bit pixel (0xAARRGGBB, opaque) of a colour 0x00BBGGRR.
+inline std::uint32_t rasterPixel(std::uint32_t colour) {
+    return 0xFF000000u | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+}
+
+// The pixels of a raster surface, which the renderer may write small figures into itself while
+// direct pixel writing is on: 32-bit pixels 0xAARRGGBB, `stride` pixels from one row to the
+// next, writable in columns left to right - 1 and rows top to bottom - 1. `stamps` gives the
+// pixels the surface would give a small figure (see pixel_stamps.h), for the calling thread.
+struct DirectRaster {
+    std::uint32_t* pixels = nullptr;
+    std::ptrdiff_t stride = 0;
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    PixelStamps* stamps = nullptr;
+};
 
 struct DeviceLine {
     int x1 = 0;
@@ -56,6 +79,9 @@ class DrawingSurface {
     // array order until end; otherwise it hands runs of figures with one pen over together.
     virtual bool beginDirectPixels() { return false; }
     virtual void endDirectPixels() {}
+    // While direct pixel writing is on: the raster, where the surface lets the renderer write
+    // figures itself (none where it does not).
+    virtual std::optional<DirectRaster> directRaster() { return std::nullopt; }
 
     // A surface of its own for rows top to bottom - 1 of this one (same size and coordinates,
     // drawing clipped to those rows), which another thread may draw on while this thread draws

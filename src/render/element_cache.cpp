@@ -20,36 +20,20 @@ constexpr ElementBox kEverywhere{-kInf, -kInf, kInf, kInf};
 // so that one large element does not widen every query.
 constexpr double kMaxCellsPerElement = 2.0;
 
-// The next float below / above a finite float, by stepping its bit pattern (what nextafter
-// does, without the library call; this runs four times per element when a drawing is opened).
-float stepDown(float f) {
-    if (f == 0.0f) {
-        return -std::numeric_limits<float>::denorm_min();
-    }
-    const auto bits = std::bit_cast<std::uint32_t>(f);
-    return std::bit_cast<float>(f > 0.0f ? bits - 1 : bits + 1);
-}
-
-float stepUp(float f) {
-    return -stepDown(-f);
-}
-
-// The largest float not above v and the smallest not below it (v finite). Values beyond the
-// float range become infinite, which keeps the box conservative.
+// A float not above v and one not below it (v finite), a little outside v: the value is moved
+// out by more than the rounding to float can move it back (half a float step, relative 2^-24,
+// or the smallest step near zero) before it is rounded. Without a branch on the direction of the
+// rounding, which is a coin toss per value and ran four times per element when a drawing was
+// opened. Values beyond the float range become infinite on the outer side, which keeps the box
+// conservative, and the largest float on the inner side.
 float floatBelow(double v) {
-    const float f = static_cast<float>(v);
-    if (static_cast<double>(f) <= v) {
-        return f;
-    }
-    return f == kInf ? std::numeric_limits<float>::max() : stepDown(f);
+    const float f = static_cast<float>(v - (std::abs(v) * 0x1p-22 + 0x1p-140));
+    return f != kInf ? f : std::numeric_limits<float>::max();
 }
 
 float floatAbove(double v) {
-    const float f = static_cast<float>(v);
-    if (static_cast<double>(f) >= v) {
-        return f;
-    }
-    return f == -kInf ? -std::numeric_limits<float>::max() : stepUp(f);
+    const float f = static_cast<float>(v + (std::abs(v) * 0x1p-22 + 0x1p-140));
+    return f != -kInf ? f : -std::numeric_limits<float>::max();
 }
 
 ElementBox boxOf(double xmin, double ymin, double xmax, double ymax) {
@@ -108,8 +92,8 @@ void ElementCache::clear() {
     built_ = false;
     data_ = nullptr;
     count_ = 0;
-    boxes_.reset();
-    cellStart_ = {};
+    boxes_ = {};
+    levels_ = {};
     cellItems_ = {};
     cellBoxes_ = {};
     large_ = {};
@@ -117,21 +101,20 @@ void ElementCache::clear() {
     infiniteBox_ = false;
     anyFinite_ = false;
     gridBuilt_ = false;
-    gridW_ = gridH_ = 0;
-    maxHalfW_ = maxHalfH_ = 0.0;
 }
 
 // The column or row of a coordinate, clamped to the grid. The clamp comes before the
 // conversion to int (which then truncates a non-negative value, the same as floor), so far-away
-// and not-a-number coordinates are safe.
-int ElementCache::cellX(double x) const {
-    const double c = (x - extents_.xmin) / cellW_;
-    return static_cast<int>(c >= 0.0 ? std::min(c, static_cast<double>(gridW_ - 1)) : 0.0);
+// and not-a-number coordinates are safe, and a coordinate outside the grid's area falls into a
+// border cell.
+int ElementCache::Level::cellX(double x, double originX) const {
+    const double c = (x - originX) / cellW;
+    return static_cast<int>(c >= 0.0 ? std::min(c, static_cast<double>(gridW - 1)) : 0.0);
 }
 
-int ElementCache::cellY(double y) const {
-    const double c = (y - extents_.ymin) / cellH_;
-    return static_cast<int>(c >= 0.0 ? std::min(c, static_cast<double>(gridH_ - 1)) : 0.0);
+int ElementCache::Level::cellY(double y, double originY) const {
+    const double c = (y - originY) / cellH;
+    return static_cast<int>(c >= 0.0 ? std::min(c, static_cast<double>(gridH - 1)) : 0.0);
 }
 
 namespace {
@@ -186,7 +169,7 @@ void ElementCache::build(const ElementStore& store) {
     clear();
     const std::size_t n = store.elementCount();
     const Element* a = store.elementArray();
-    boxes_ = std::make_unique_for_overwrite<ElementBox[]>(n);
+    boxes_.resize(n);  // not zero-filled (see LargeArrayAllocator)
 
     // The boxes are independent of each other: large drawings are split into one contiguous
     // part per core, each with its own extents, joined in order afterwards.
@@ -198,10 +181,10 @@ void ElementCache::build(const ElementStore& store) {
         std::vector<std::jthread> helpers;
         for (std::size_t p = 1; p < parts; ++p) {
             helpers.emplace_back([&, p] {
-                results[p] = computeBoxes(store, n * p / parts, n * (p + 1) / parts, boxes_.get());
+                results[p] = computeBoxes(store, n * p / parts, n * (p + 1) / parts, boxes_.data());
             });
         }
-        results[0] = computeBoxes(store, 0, n / parts, boxes_.get());
+        results[0] = computeBoxes(store, 0, n / parts, boxes_.data());
     }  // the helpers are joined here
 
     bool any = false;
@@ -228,67 +211,157 @@ void ElementCache::build(const ElementStore& store) {
     built_ = true;
 }
 
+WorldBox ElementCache::denseArea() const {
+    // The centres of a sample of the elements; the area leaves out the few outermost of them
+    // on each side, so that a handful of far-away elements do not spread the cells thin.
+    constexpr std::size_t kSamples = 4096;
+    constexpr std::size_t kLeftOut = 8;  // per side and axis, of kSamples
+    std::vector<double> xs, ys;
+    xs.reserve(kSamples);
+    ys.reserve(kSamples);
+    const std::size_t stride = std::max<std::size_t>(1, count_ / kSamples);
+    for (std::size_t i = 0; i < count_; i += stride) {
+        const ElementBox& b = boxes_[i];
+        if (b.xmin > b.xmax || isInfinite(b)) {
+            continue;
+        }
+        xs.push_back(0.5 * (static_cast<double>(b.xmin) + b.xmax));
+        ys.push_back(0.5 * (static_cast<double>(b.ymin) + b.ymax));
+    }
+    if (xs.size() < 4 * kLeftOut) {
+        return extents_;
+    }
+    std::sort(xs.begin(), xs.end());
+    std::sort(ys.begin(), ys.end());
+    const std::size_t last = xs.size() - 1;
+    WorldBox area{xs[kLeftOut], ys[kLeftOut], xs[last - kLeftOut], ys[last - kLeftOut]};
+    if (!(area.xmax > area.xmin) || !(area.ymax > area.ymin)) {
+        return extents_;
+    }
+    return area;
+}
+
 void ElementCache::buildGrid() {
     gridBuilt_ = true;
     const std::size_t n = count_;
-    // A grid pays only for larger drawings; about two elements per cell.
-    if (anyFinite_ && n >= 4096) {
-        const double w = std::max(extents_.xmax - extents_.xmin, 1e-9);
-        const double h = std::max(extents_.ymax - extents_.ymin, 1e-9);
-        const double cells = std::clamp(static_cast<double>(n) / 2.0, 16.0, 4.0e6);
-        const double side = std::sqrt(cells);
-        const double aspect = std::clamp(w / h, 1.0 / side, side);
-        gridW_ = std::clamp(static_cast<int>(side * std::sqrt(aspect)), 1, 4096);
-        gridH_ = std::clamp(static_cast<int>(side / std::sqrt(aspect)), 1, 4096);
-        cellW_ = w / gridW_;
-        cellH_ = h / gridH_;
-        const double maxW = kMaxCellsPerElement * cellW_;
-        const double maxH = kMaxCellsPerElement * cellH_;
+    // A grid pays only for larger drawings; about two elements per cell of the finest level.
+    if (!anyFinite_ || n < 4096) {
+        return;
+    }
+    area_ = denseArea();
+    const double w = std::max(area_.xmax - area_.xmin, 1e-9);
+    const double h = std::max(area_.ymax - area_.ymin, 1e-9);
+    const double cells = std::clamp(static_cast<double>(n) / 2.0, 16.0, 4.0e6);
+    const double side = std::sqrt(cells);
+    const double aspect = std::clamp(w / h, 1.0 / side, side);
+    int gridW = std::clamp(static_cast<int>(side * std::sqrt(aspect)), 1, 4096);
+    int gridH = std::clamp(static_cast<int>(side / std::sqrt(aspect)), 1, 4096);
+    double cellW = w / gridW;
+    double cellH = h / gridH;
+    // Coarser levels up to one cell over the whole area, which takes every element too large
+    // for the others.
+    for (;;) {
+        Level level;
+        level.gridW = gridW;
+        level.gridH = gridH;
+        level.cellW = cellW;
+        level.cellH = cellH;
+        levels_.push_back(std::move(level));
+        if (gridW == 1 && gridH == 1) {
+            break;
+        }
+        gridW = (gridW + 1) / 2;
+        gridH = (gridH + 1) / 2;
+        cellW *= 2.0;
+        cellH *= 2.0;
+    }
+    const std::size_t top = levels_.size() - 1;
 
-        // The cell of each element (or a mark for "none" and "too large"), counted per cell.
-        constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-        constexpr std::uint32_t kLarge = 0xFFFFFFFEu;
-        const std::size_t cellCount = static_cast<std::size_t>(gridW_) * gridH_;
-        std::vector<std::uint32_t> cellOf(n);
-        cellStart_.assign(cellCount + 1, 0);
-        for (std::size_t i = 0; i < n; ++i) {
-            const ElementBox& b = boxes_[i];
-            if (b.xmin > b.xmax) {
-                cellOf[i] = kNone;  // draws nothing
-                continue;
-            }
-            const double bw = static_cast<double>(b.xmax) - b.xmin;
-            const double bh = static_cast<double>(b.ymax) - b.ymin;
-            if (isInfinite(b) || bw > maxW || bh > maxH) {
-                cellOf[i] = kLarge;
-                large_.push_back(static_cast<std::uint32_t>(i));
-                continue;
-            }
-            maxHalfW_ = std::max(maxHalfW_, 0.5 * bw);
-            maxHalfH_ = std::max(maxHalfH_, 0.5 * bh);
-            const double mx = 0.5 * (static_cast<double>(b.xmin) + b.xmax);
-            const double my = 0.5 * (static_cast<double>(b.ymin) + b.ymax);
-            const auto cell = static_cast<std::uint32_t>(cellY(my)) * gridW_ + cellX(mx);
-            cellOf[i] = cell;
-            ++cellStart_[cell + 1];
+    // The level and cell of each element (or a mark for "none" and "infinite"), counted per
+    // cell.
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    LargeVector<std::uint32_t> cellOf(n);
+    LargeVector<std::uint8_t> levelOf(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const ElementBox& b = boxes_[i];
+        if (b.xmin > b.xmax) {
+            cellOf[i] = kNone;  // draws nothing
+            continue;
         }
-        for (std::size_t c = 0; c < cellCount; ++c) {
-            cellStart_[c + 1] += cellStart_[c];
+        if (isInfinite(b)) {
+            cellOf[i] = kNone;
+            large_.push_back(static_cast<std::uint32_t>(i));
+            continue;
         }
-        cellItems_.resize(cellStart_[cellCount]);
-        cellBoxes_.resize(cellStart_[cellCount]);
-        std::vector<std::uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint32_t cell = cellOf[i];
-            if (cell < kLarge) {
-                const std::uint32_t k = fill[cell]++;
-                cellItems_[k] = static_cast<std::uint32_t>(i);
-                cellBoxes_[k] = boxes_[i];
-            }
+        const double bw = static_cast<double>(b.xmax) - b.xmin;
+        const double bh = static_cast<double>(b.ymax) - b.ymin;
+        std::size_t k = 0;
+        while (k < top && (bw > kMaxCellsPerElement * levels_[k].cellW ||
+                           bh > kMaxCellsPerElement * levels_[k].cellH)) {
+            ++k;
         }
+        Level& level = levels_[k];
+        level.maxHalfW = std::max(level.maxHalfW, 0.5 * bw);
+        level.maxHalfH = std::max(level.maxHalfH, 0.5 * bh);
+        ++level.count;
+        const double mx = 0.5 * (static_cast<double>(b.xmin) + b.xmax);
+        const double my = 0.5 * (static_cast<double>(b.ymin) + b.ymax);
+        cellOf[i] = static_cast<std::uint32_t>(level.cellY(my, area_.ymin)) *
+                        static_cast<std::uint32_t>(level.gridW) +
+                    static_cast<std::uint32_t>(level.cellX(mx, area_.xmin));
+        levelOf[i] = static_cast<std::uint8_t>(k);
+    }
+
+    // Per level, the items of each cell in one run; the levels one after another.
+    std::uint32_t filled = 0;
+    for (Level& level : levels_) {
+        if (level.count == 0) {
+            continue;
+        }
+        const std::size_t cellCount = static_cast<std::size_t>(level.gridW) * level.gridH;
+        level.cellStart.assign(cellCount + 1, 0);
         // A little slack against the rounding of centres and half sizes.
-        maxHalfW_ += 0.01 * cellW_;
-        maxHalfH_ += 0.01 * cellH_;
+        level.maxHalfW += 0.01 * level.cellW;
+        level.maxHalfH += 0.01 * level.cellH;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (cellOf[i] != kNone) {
+            ++levels_[levelOf[i]].cellStart[cellOf[i]];
+        }
+    }
+    for (Level& level : levels_) {
+        if (level.count == 0) {
+            continue;
+        }
+        // Counts into the first index of each cell.
+        const std::size_t cellCount = level.cellStart.size() - 1;
+        level.first = filled;
+        for (std::size_t c = 0; c < cellCount; ++c) {
+            const std::uint32_t k = level.cellStart[c];
+            level.cellStart[c] = filled;
+            filled += k;
+        }
+        level.cellStart[cellCount] = filled;
+    }
+    cellItems_.resize(filled);
+    cellBoxes_.resize(filled);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (cellOf[i] != kNone) {
+            // Each cell's first index moves on while it is filled ...
+            const std::uint32_t k = levels_[levelOf[i]].cellStart[cellOf[i]]++;
+            cellItems_[k] = static_cast<std::uint32_t>(i);
+            cellBoxes_[k] = boxes_[i];
+        }
+    }
+    for (Level& level : levels_) {
+        if (level.count == 0) {
+            continue;
+        }
+        // ... and stands at the next cell's first index afterwards: shifted back by one cell.
+        for (std::size_t c = level.cellStart.size() - 1; c > 0; --c) {
+            level.cellStart[c] = level.cellStart[c - 1];
+        }
+        level.cellStart[0] = level.first;
     }
 }
 
@@ -303,38 +376,47 @@ bool ElementCache::allInside(const WorldBox& q) const {
            extents_.ymax <= q.ymax;
 }
 
+void ElementCache::queryLevel(const Level& level, const WorldBox& q,
+                              std::vector<std::uint32_t>& out) const {
+    // Elements are filed under the cell of their centre: widen the query by the largest half
+    // size so that the centre of every element reaching into it lies in the widened area.
+    const int qx0 = level.cellX(q.xmin - level.maxHalfW, area_.xmin);
+    const int qx1 = level.cellX(q.xmax + level.maxHalfW, area_.xmin);
+    const int qy0 = level.cellY(q.ymin - level.maxHalfH, area_.ymin);
+    const int qy1 = level.cellY(q.ymax + level.maxHalfH, area_.ymin);
+    for (int cy = qy0; cy <= qy1; ++cy) {
+        const std::size_t row = static_cast<std::size_t>(cy) * level.gridW;
+        // The cells of one row follow each other in cellItems_.
+        const std::uint32_t from = level.cellStart[row + qx0];
+        const std::uint32_t to = level.cellStart[row + qx1 + 1];
+        for (std::uint32_t k = from; k < to; ++k) {
+            if (meets(cellBoxes_[k], q)) {
+                out.push_back(cellItems_[k]);
+            }
+        }
+    }
+}
+
 bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) {
     out.clear();
     if (!gridBuilt_) {
         buildGrid();
     }
-    if (gridW_ == 0) {
+    if (levels_.empty()) {
         return false;
     }
-    // Elements are filed under the cell of their centre: widen the query by the largest half
-    // size so that the centre of every element reaching into it lies in the widened area.
-    const WorldBox wide{q.xmin - maxHalfW_, q.ymin - maxHalfH_, q.xmax + maxHalfW_,
-                        q.ymax + maxHalfH_};
-    if (wide.xmax < extents_.xmin || wide.xmin > extents_.xmax || wide.ymax < extents_.ymin ||
-        wide.ymin > extents_.ymax) {
-        // Only the elements kept outside the cells can show.
-    } else {
-        const int qx0 = cellX(wide.xmin), qx1 = cellX(wide.xmax);
-        const int qy0 = cellY(wide.ymin), qy1 = cellY(wide.ymax);
-        const long cells = static_cast<long>(qx1 - qx0 + 1) * (qy1 - qy0 + 1);
-        if (cells * 4 > static_cast<long>(gridW_) * gridH_) {
-            return false;
-        }
-        for (int cy = qy0; cy <= qy1; ++cy) {
-            const std::size_t row = static_cast<std::size_t>(cy) * gridW_;
-            // The cells of one row follow each other in cellItems_.
-            const std::uint32_t from = cellStart_[row + qx0];
-            const std::uint32_t to = cellStart_[row + qx1 + 1];
-            for (std::uint32_t k = from; k < to; ++k) {
-                if (meets(cellBoxes_[k], q)) {
-                    out.push_back(cellItems_[k]);
-                }
-            }
+    // A query over a large part of the finest grid is left to a walk over every element.
+    const Level& fine = levels_.front();
+    const long cols = fine.cellX(q.xmax + fine.maxHalfW, area_.xmin) -
+                      fine.cellX(q.xmin - fine.maxHalfW, area_.xmin) + 1;
+    const long rows = fine.cellY(q.ymax + fine.maxHalfH, area_.ymin) -
+                      fine.cellY(q.ymin - fine.maxHalfH, area_.ymin) + 1;
+    if (cols * rows * 4 > static_cast<long>(fine.gridW) * fine.gridH) {
+        return false;
+    }
+    for (const Level& level : levels_) {
+        if (level.count > 0) {
+            queryLevel(level, q, out);
         }
     }
     for (std::uint32_t i : large_) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "drawing_model.h"
+#include "large_array.h"
 #include "view_transform.h"
 
 namespace planora {
@@ -33,7 +34,7 @@ class ElementCache {
     void clear();
 
     // One box per element, in array order.
-    std::span<const ElementBox> boxes() const { return {boxes_.get(), count_}; }
+    std::span<const ElementBox> boxes() const { return {boxes_.data(), count_}; }
 
     // Indices, ascending, of the elements whose box meets `query`. Returns false when the
     // query covers so much of the drawing that walking every element is cheaper; `out` is then
@@ -49,39 +50,55 @@ class ElementCache {
     }
 
   private:
+    template <typename T>
+    using LargeVector = std::vector<T, LargeArrayAllocator<T>>;
+
+    // One grid of the stack: gridW x gridH cells over the area of the grid (area_). Each element
+    // is kept in the one cell that holds the centre of its box, on the finest level whose cells
+    // are at least half its size; a query is widened by the largest half size of that level's
+    // elements (maxHalfW, maxHalfH), so it finds every element whose box reaches into it. Cells
+    // index the shared cellItems_ and cellBoxes_ (the boxes again, in cell order, so that a
+    // query reads memory front to back).
+    struct Level {
+        int gridW = 0;
+        int gridH = 0;
+        double cellW = 1.0;
+        double cellH = 1.0;
+        double maxHalfW = 0.0;
+        double maxHalfH = 0.0;
+        std::size_t count = 0;    // elements kept on this level
+        std::uint32_t first = 0;  // where its items begin in cellItems_
+        LargeVector<std::uint32_t> cellStart;
+
+        int cellX(double x, double originX) const;
+        int cellY(double y, double originY) const;
+    };
+
     static std::uint64_t fingerprint(const ElementStore& store);
     void buildGrid();
-    int cellX(double x) const;
-    int cellY(double y) const;
+    WorldBox denseArea() const;
+    void queryLevel(const Level& level, const WorldBox& q, std::vector<std::uint32_t>& out) const;
 
     const Element* data_ = nullptr;
     std::size_t count_ = 0;
     std::uint64_t fingerprint_ = 0;
     bool built_ = false;
 
-    // Left uninitialised when made: the threads of build() fill it, each touching its own part
-    // first.
-    std::unique_ptr<ElementBox[]> boxes_;
+    // Made without zero-filling: the threads of build() fill it, each touching its own part first.
+    LargeVector<ElementBox> boxes_;
     WorldBox extents_{};        // union of the finite boxes
     bool infiniteBox_ = false;  // some element has an infinite box
     bool anyFinite_ = false;    // some element has a finite box (extents_ is set)
 
-    // Grid: gridW_ x gridH_ cells over extents_. Each element is kept in the one cell that
-    // holds the centre of its box; a query is widened by the largest half size of such an
-    // element (maxHalfW_, maxHalfH_), so it finds every element whose box reaches into it.
-    // cellStart_ indexes cellItems_ and cellBoxes_ (the boxes again, in cell order, so that a
-    // query reads memory front to back).
+    // The grids, finest first, each with cells twice the size of the one before. They cover
+    // area_, where the centres of nearly all elements lie; the few far outside it are kept in
+    // the border cells, so that one far-away element does not thin out the cells of the rest.
     bool gridBuilt_ = false;
-    int gridW_ = 0;
-    int gridH_ = 0;
-    double cellW_ = 1.0;
-    double cellH_ = 1.0;
-    double maxHalfW_ = 0.0;
-    double maxHalfH_ = 0.0;
-    std::vector<std::uint32_t> cellStart_;
-    std::vector<std::uint32_t> cellItems_;
-    std::vector<ElementBox> cellBoxes_;
-    std::vector<std::uint32_t> large_;  // elements larger than a few cells, checked one by one
+    WorldBox area_{};
+    std::vector<Level> levels_;
+    LargeVector<std::uint32_t> cellItems_;
+    LargeVector<ElementBox> cellBoxes_;
+    std::vector<std::uint32_t> large_;  // elements with an infinite box, checked one by one
     std::vector<std::uint64_t> found_;  // bit per element, for putting results in order
 };
 

@@ -40,7 +40,7 @@ bool SnapList::build(const ClientRect& rect, const ViewTransform& view, const El
         }
     };
 
-    const std::vector<Element>& elements = store.elements();
+    const ElementArray& elements = store.elements();
     try {
         for (std::size_t i = 0; i < elements.size(); ++i) {
             const Element& e = elements[i];

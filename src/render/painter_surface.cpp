@@ -107,6 +107,7 @@ class PainterBand final : public DrawingSurface {
     }
     bool beginDirectPixels() override { return surface_->beginDirectPixels(); }
     void endDirectPixels() override { surface_->endDirectPixels(); }
+    std::optional<DirectRaster> directRaster() override { return surface_->directRaster(); }
 
   private:
     QImage image_;
@@ -130,6 +131,21 @@ bool PainterSurface::setDirectPixels(bool on) {
     return direct_;
 }
 
+std::optional<DirectRaster> PainterSurface::directRaster() {
+    if (!direct_) {
+        return std::nullopt;
+    }
+    DirectRaster raster;
+    raster.pixels = reinterpret_cast<std::uint32_t*>(bits_);
+    raster.stride = static_cast<std::ptrdiff_t>(bytesPerLine_ / 4);
+    raster.left = directLeft_;
+    raster.top = directTop_;
+    raster.right = directRight_;
+    raster.bottom = directBottom_;
+    raster.stamps = &pixelStamps();
+    return raster;
+}
+
 void PainterSurface::setPen(std::uint32_t colour, DashStyle style) {
     if (colour == penColour_ && style == penStyle_) {
         return;
@@ -137,9 +153,7 @@ void PainterSurface::setPen(std::uint32_t colour, DashStyle style) {
     penColour_ = colour;
     penStyle_ = style;
     penApplied_ = false;
-    // 0x00BBGGRR to the opaque 0xAARRGGBB of a 32-bit image pixel.
-    penPixel_ =
-        0xFF000000u | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+    penPixel_ = rasterPixel(colour);
 }
 
 void PainterSurface::applyPen() {

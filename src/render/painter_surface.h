@@ -35,6 +35,7 @@ class PainterSurface final : public DrawingSurface {
 
     bool beginDirectPixels() override { return setDirectPixels(true); }
     void endDirectPixels() override { setDirectPixels(false); }
+    std::optional<DirectRaster> directRaster() override;
     // Bands are possible where direct writing is, on an image the painter does not clip.
     std::unique_ptr<DrawingSurface> bandSurface(int top, int bottom) override;
 

@@ -10,6 +10,7 @@
 
 #include "element_cache.h"
 #include "element_geometry.h"
+#include "pixel_stamps.h"
 #include "text_encoding.h"
 
 namespace planora {
@@ -108,19 +109,31 @@ double arcSpan(double start, double end) {
     return m == 0.0 ? 360.0 : m;
 }
 
-// Receives the segments of an element: either straight to the surface as move/line pairs, or
-// into a batch of lines with one pen.
+// Receives the figures of an element for a surface whose pen is already set: segments either
+// straight to the surface as move/line pairs, or into a batch of lines with one pen.
 class SegmentSink {
   public:
     SegmentSink(DrawingSurface& surface, bool batch) : surface_(surface), batch_(batch) {}
 
-    void add(const DeviceLine& line) {
+    void line(const DeviceLine& line) {
         if (batch_) {
             lines_.push_back(line);
         } else {
             surface_.moveTo(line.x1, line.y1);
             surface_.lineTo(line.x2, line.y2);
         }
+    }
+    void ellipse(int left, int top, int right, int bottom) {
+        surface_.drawEllipse(left, top, right, bottom);
+    }
+    void arc(int left, int top, int right, int bottom, int xs, int ys, int xe, int ye) {
+        surface_.drawArc(left, top, right, bottom, xs, ys, xe, ye);
+    }
+    void text(int x, int y, std::string_view utf8, int pixelHeight, int escapement) {
+        surface_.drawText(x, y, utf8, pixelHeight, escapement);
+    }
+    void fill(std::span<const DevicePoint> points, std::uint32_t colour) {
+        surface_.fillPolygon(points, colour);
     }
 
     void flush() {
@@ -136,9 +149,132 @@ class SegmentSink {
     std::vector<DeviceLine> lines_;
 };
 
-// Draws one visible element whose pen is already on the surface.
-void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform& v,
-                 const ElementStore& store, const Element& e, std::vector<DevicePoint>& points) {
+// Receives the figures of an element for a raster surface: lines, circles and arcs that lie
+// wholly inside the writable pixels and have a stamp are written straight into them (a figure
+// that shrinks to one pixel as that pixel), which gives the pixels the surface itself gives them
+// (the surface takes the same stamps); everything else goes to the surface, whose pen is set
+// only then.
+class DirectSink {
+  public:
+    DirectSink(DrawingSurface& surface, const DirectRaster& raster)
+        : surface_(surface), raster_(raster), stamps_(*raster.stamps) {
+        for (std::size_t s = 0; s < dotIsOnePixel_.size(); ++s) {
+            std::span<const StampPixel> pixels;
+            dotIsOnePixel_[s] = stamps_.line(static_cast<DashStyle>(s), 0, 0, pixels) &&
+                                pixels.size() == 1 && pixels[0].dx == 0 && pixels[0].dy == 0;
+        }
+    }
+
+    // The pen of the next element.
+    void setPen(std::uint32_t colour, DashStyle style) {
+        colour_ = colour;
+        style_ = style;
+        pixel_ = rasterPixel(colour);
+        penSet_ = false;
+    }
+
+    void line(const DeviceLine& l) {
+        const int dx = l.x2 - l.x1;
+        const int dy = l.y2 - l.y1;
+        if (dx == 0 && dy == 0 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
+            // A line within one pixel: that pixel, unless it lies outside the writable pixels,
+            // where the surface would clip it away.
+            if (l.x1 >= raster_.left && l.x1 < raster_.right && l.y1 >= raster_.top &&
+                l.y1 < raster_.bottom) {
+                raster_.pixels[l.y1 * raster_.stride + l.x1] = pixel_;
+            }
+            return;
+        }
+        if (fits(std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
+                 std::max(l.y1, l.y2))) {
+            std::span<const StampPixel> pixels;
+            if (stamps_.line(style_, dx, dy, pixels)) {
+                plot(l.x1, l.y1, pixels);
+                return;
+            }
+        }
+        applyPen();
+        surface_.moveTo(l.x1, l.y1);
+        surface_.lineTo(l.x2, l.y2);
+    }
+
+    void ellipse(int left, int top, int right, int bottom) {
+        const int l = std::min(left, right);
+        const int t = std::min(top, bottom);
+        const int size = std::max(left, right) - l;
+        if (size == std::max(top, bottom) - t && fits(l, t, l + size, t + size)) {
+            std::span<const StampPixel> pixels;
+            if (stamps_.circle(style_, size, pixels)) {
+                plot(l, t, pixels);
+                return;
+            }
+        }
+        applyPen();
+        surface_.drawEllipse(left, top, right, bottom);
+    }
+
+    void arc(int left, int top, int right, int bottom, int xs, int ys, int xe, int ye) {
+        const int l = std::min(left, right);
+        const int t = std::min(top, bottom);
+        const int size = std::max(left, right) - l;
+        if (size == std::max(top, bottom) - t && fits(l, t, l + size, t + size)) {
+            std::span<const StampPixel> pixels;
+            if (stamps_.arc(style_, size, xs - l, ys - t, xe - l, ye - t, pixels)) {
+                plot(l, t, pixels);
+                return;
+            }
+        }
+        applyPen();
+        surface_.drawArc(left, top, right, bottom, xs, ys, xe, ye);
+    }
+
+    void text(int x, int y, std::string_view utf8, int pixelHeight, int escapement) {
+        applyPen();
+        surface_.drawText(x, y, utf8, pixelHeight, escapement);
+    }
+
+    void fill(std::span<const DevicePoint> points, std::uint32_t colour) {
+        applyPen();
+        surface_.fillPolygon(points, colour);
+    }
+
+  private:
+    void applyPen() {
+        if (!penSet_) {
+            surface_.setPen(colour_, style_);
+            penSet_ = true;
+        }
+    }
+
+    // Whether the box, with the margin every stamp keeps within, lies inside the writable
+    // pixels (the test the surface makes before it writes a stamp).
+    bool fits(int left, int top, int right, int bottom) const {
+        constexpr int m = PixelStamps::kMargin;
+        return left - m >= raster_.left && top - m >= raster_.top && right + m < raster_.right &&
+               bottom + m < raster_.bottom;
+    }
+
+    void plot(int x, int y, std::span<const StampPixel> pixels) const {
+        std::uint32_t* origin = raster_.pixels + y * raster_.stride + x;
+        for (const StampPixel& p : pixels) {
+            origin[p.dy * raster_.stride + p.dx] = pixel_;
+        }
+    }
+
+    DrawingSurface& surface_;
+    const DirectRaster& raster_;
+    PixelStamps& stamps_;
+    std::array<bool, 5> dotIsOnePixel_{};
+    std::uint32_t colour_ = 0;
+    DashStyle style_ = DashStyle::Solid;
+    std::uint32_t pixel_ = 0;
+    bool penSet_ = false;
+};
+
+// Draws one visible element into `out` (a SegmentSink or a DirectSink with the element's pen).
+template <typename Out>
+void drawElement(Out& out, const ViewTransform& v, const ElementStore& store, const Element& e,
+                 std::vector<DevicePoint>& points) {
     // A broken record (NaN or infinity in a field the kind uses) draws nothing; the rest of the
     // drawing is unaffected.
     if (!hasFiniteFields(e)) {
@@ -148,7 +284,7 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
     auto segment = [&](double x1, double y1, double x2, double y2) {
         DeviceLine line;
         if (mapSegment(v, x1, y1, x2, y2, line)) {
-            sink.add(line);
+            out.line(line);
         }
     };
 
@@ -216,7 +352,7 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
             const int cy = truncToPixel(c.y);
             const int r = truncToPixel(rr);
             if (e.kind == ElementKind::Circle) {
-                surface.drawEllipse(cx - r, cy - r, cx + r, cy + r);
+                out.ellipse(cx - r, cy - r, cx + r, cy + r);
                 return;
             }
             const double a1 = radians(arc.startAngle);
@@ -229,11 +365,11 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
                 // Both ends on one pixel: a tiny arc draws nothing, a large one (half a turn or
                 // more) is the whole ellipse at this zoom.
                 if (arcSpan(arc.startAngle, arc.endAngle) >= 180.0) {
-                    surface.drawEllipse(cx - r, cy - r, cx + r, cy + r);
+                    out.ellipse(cx - r, cy - r, cx + r, cy + r);
                 }
                 return;
             }
-            surface.drawArc(cx - r, cy - r, cx + r, cy + r, xs, ys, xe, ye);
+            out.arc(cx - r, cy - r, cx + r, cy + r, xs, ys, xe, ye);
             return;
         }
 
@@ -248,8 +384,8 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
                 return;
             }
             const std::string utf8 = toUtf8FromCp1252(store.text(e));
-            surface.drawText(truncToPixel(anchor.x), truncToPixel(anchor.y), utf8, std::abs(height),
-                             truncToPixel(t.angle * 10.0));
+            out.text(truncToPixel(anchor.x), truncToPixel(anchor.y), utf8, std::abs(height),
+                     truncToPixel(t.angle * 10.0));
             return;
         }
 
@@ -269,12 +405,54 @@ void drawElement(DrawingSurface& surface, SegmentSink& sink, const ViewTransform
                 d.y = std::clamp(d.y, -kDeviceLimit, kDeviceLimit);
                 points[i] = {truncToPixel(d.x), truncToPixel(d.y)};
             }
-            surface.fillPolygon(points, Renderer::kPolygonFill);
+            out.fill(points, Renderer::kPolygonFill);
             return;
         }
     }
     // Unknown kinds draw nothing.
 }
+
+// Draws visible elements one by one in the pen of each, straight into the pixels where the
+// surface lets the renderer write them.
+class ElementDrawer {
+  public:
+    ElementDrawer(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                  const std::array<std::uint32_t, Renderer::kPenCount + 1>& colours)
+        : surface_(surface),
+          view_(view),
+          store_(store),
+          colours_(colours),
+          raster_(surface.directRaster()),
+          sink_(surface, false) {
+        if (raster_) {
+            direct_.emplace(surface, *raster_);
+        }
+    }
+
+    void draw(const Element& e) {
+        // Pens outside the table take the last entry.
+        const auto pen = static_cast<std::uint32_t>(e.penField);
+        const std::uint32_t colour = colours_[std::min<std::uint32_t>(pen, Renderer::kPenCount)];
+        const DashStyle style = dashStyleForCode(e.lineStyle);
+        if (direct_) {
+            direct_->setPen(colour, style);
+            drawElement(*direct_, view_, store_, e, points_);
+        } else {
+            surface_.setPen(colour, style);
+            drawElement(sink_, view_, store_, e, points_);
+        }
+    }
+
+  private:
+    DrawingSurface& surface_;
+    const ViewTransform& view_;
+    const ElementStore& store_;
+    const std::array<std::uint32_t, Renderer::kPenCount + 1> colours_;
+    const std::optional<DirectRaster> raster_;
+    SegmentSink sink_;
+    std::optional<DirectSink> direct_;
+    std::vector<DevicePoint> points_;
+};
 
 bool isSegmentKind(ElementKind k) {
     return k == ElementKind::Line || k == ElementKind::Rectangle ||
@@ -442,6 +620,15 @@ std::uint32_t Renderer::colourFor(std::int32_t penNumber, bool black) const {
     return palette_[index];
 }
 
+std::array<std::uint32_t, Renderer::kPenCount + 1> Renderer::penColours(bool black) const {
+    std::array<std::uint32_t, kPenCount + 1> colours{};
+    for (std::size_t pen = 0; pen < kPenCount; ++pen) {
+        colours[pen] = colourFor(static_cast<std::int32_t>(pen), black);
+    }
+    colours[kPenCount] = colourFor(-1, black);  // every pen outside the table
+    return colours;
+}
+
 void Renderer::invalidateElementCache() {
     cache_->clear();
 }
@@ -489,7 +676,7 @@ void Renderer::renderOneByOne(DrawingSurface& surface, const ViewTransform& view
             continue;
         }
         surface.setPen(colourFor(e.penField, black), dashStyleForCode(e.lineStyle));
-        drawElement(surface, sink, view, store, e, points);
+        drawElement(sink, view, store, e, points);
     }
 }
 
@@ -565,8 +752,7 @@ void Renderer::drawInArrayOrder(DrawingSurface& surface, const ViewTransform& vi
                                 const ElementStore& store, bool everything, bool black) {
     const Element* elements = store.elementArray();
     const std::size_t n = store.elementCount();
-    SegmentSink sink(surface, false);
-    std::vector<DevicePoint> points;
+    ElementDrawer drawer(surface, view, store, penColours(black));
     // Every candidate's box meets the visible area, so only the layer is looked at here
     // (reading the box again would cost a cache miss per element).
     auto draw = [&](std::size_t i) {
@@ -574,8 +760,7 @@ void Renderer::drawInArrayOrder(DrawingSurface& surface, const ViewTransform& vi
         if (e.layerField < 1) {
             return;
         }
-        surface.setPen(colourFor(e.penField, black), dashStyleForCode(e.lineStyle));
-        drawElement(surface, sink, view, store, e, points);
+        drawer.draw(e);
     };
     if (everything) {
         for (std::size_t i = 0; i < n; ++i) {
@@ -632,26 +817,25 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
                         int bottom) const {
     const Element* elements = store.elementArray();
     const std::span<const ElementBox> boxes = cache_->boxes();
-    SegmentSink sink(surface, false);
-    std::vector<DevicePoint> points;
+    ElementDrawer drawer(surface, view, store, penColours(black));
     // An element belongs to the band when its box, mapped to rows and widened by the margin,
-    // reaches into the band; a box whose rows are not a number is drawn on both.
+    // reaches into the band; a box whose rows are not a number is drawn on both. The box is
+    // looked at first, so that the elements of the other band are not read at all.
     const double s = view.scale;
     const double low = top - kCullMargin;
     const double high = bottom + kCullMargin;
     auto draw = [&](std::size_t i) {
-        const Element& e = elements[i];
-        if (e.layerField < 1) {
-            return;
-        }
         const ElementBox& b = boxes[i];
         const double y0 = view.deviceOriginY - (b.ymax - view.worldOriginY) * s;
         const double y1 = view.deviceOriginY - (b.ymin - view.worldOriginY) * s;
         if (y1 < low || y0 >= high) {
             return;
         }
-        surface.setPen(colourFor(e.penField, black), dashStyleForCode(e.lineStyle));
-        drawElement(surface, sink, view, store, e, points);
+        const Element& e = elements[i];
+        if (e.layerField < 1) {
+            return;
+        }
+        drawer.draw(e);
     };
     if (everything) {
         const std::size_t n = store.elementCount();
@@ -819,7 +1003,7 @@ void Renderer::drawSortedRuns(DrawingSurface& surface, const ViewTransform& view
             penColourNow = colour;
             penStyleNow = style;
         }
-        drawElement(surface, sink, view, store, e, points);
+        drawElement(sink, view, store, e, points);
     }
     sink.flush();
 }

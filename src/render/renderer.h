@@ -108,6 +108,8 @@ class Renderer {
 
     // The colour of a pen, or black when `black` is set.
     std::uint32_t colourFor(std::int32_t penNumber, bool black) const;
+    // colourFor of pens 0 to kPenCount - 1, then the colour of every other pen.
+    std::array<std::uint32_t, kPenCount + 1> penColours(bool black) const;
     void draw(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
               Path path, bool black, const std::optional<DeviceArea>& clip);
     void renderOneByOne(DrawingSurface& surface, const ViewTransform& view,

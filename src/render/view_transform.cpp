@@ -19,22 +19,6 @@ void widen(WorldBox& box, double x, double y) {
 
 }  // namespace
 
-int truncToPixel(double v) {
-    // Values within the int range truncate towards zero; beyond it they saturate.
-    constexpr double kMax = static_cast<double>(std::numeric_limits<int>::max());
-    constexpr double kMin = static_cast<double>(std::numeric_limits<int>::min());
-    if (std::isnan(v)) {
-        return 0;
-    }
-    if (v >= kMax) {
-        return std::numeric_limits<int>::max();
-    }
-    if (v <= kMin) {
-        return std::numeric_limits<int>::min();
-    }
-    return static_cast<int>(v);
-}
-
 WorldPoint deviceToWorld(const ViewTransform& view, double px, double py) {
     return {(px - view.deviceOriginX) / view.scale + view.worldOriginX,
             (view.deviceOriginY - py) / view.scale + view.worldOriginY};

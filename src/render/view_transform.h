@@ -6,7 +6,9 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -47,7 +49,21 @@ struct WorldPoint {
 
 // Conversion of a pixel value to an integer, towards zero. Values beyond the int range (and NaN)
 // saturate instead of being undefined.
-int truncToPixel(double v);
+inline int truncToPixel(double v) {
+    // Values within the int range truncate towards zero; beyond it they saturate.
+    constexpr double kMax = static_cast<double>(std::numeric_limits<int>::max());
+    constexpr double kMin = static_cast<double>(std::numeric_limits<int>::min());
+    if (std::isnan(v)) {
+        return 0;
+    }
+    if (v >= kMax) {
+        return std::numeric_limits<int>::max();
+    }
+    if (v <= kMin) {
+        return std::numeric_limits<int>::min();
+    }
+    return static_cast<int>(v);
+}
 
 WorldPoint deviceToWorld(const ViewTransform& view, double px, double py);
 DevicePoint worldToDevice(const ViewTransform& view, double x, double y);

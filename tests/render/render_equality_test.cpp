@@ -198,8 +198,11 @@ TEST(RenderEquality, StripDrawnAloneMatchesTheWholePictureAndKeepsTheRest) {
     auto centredOn = [](double scale, double x, double y) {
         return ViewTransform{scale, x - 0.5 * kW / scale, y - 0.5 * kH / scale, kH, 0};
     };
+    // The last two views make every element a dot or a short line, with the drawing across the
+    // left and the bottom edge, so that single pixels are written right at a strip's border.
     const ViewTransform views[] = {centredOn(4.5, 50, 50), centredOn(11, 30, 60),
-                                   centredOn(60, 50, 50)};
+                                   centredOn(60, 50, 50), centredOn(0.7, 420, 50),
+                                   centredOn(2.0, 50, 150)};
     const ViewTransform stale = centredOn(3.0, 40, 45);
     const DeviceArea strips[] = {
         {0, 0, kW, 7},        {0, kH - 9, kW, kH},      {0, 0, 13, kH},         {kW - 5, 0, kW, kH},
@@ -253,11 +256,13 @@ TEST(RenderEquality, SmallElementsAtManyZooms) {
         views.push_back(ViewTransform{scale, cx - 0.5 * w / scale, cy - 0.5 * h / scale, h, 0});
     }
     // The whole drawing, large enough to be drawn in two bands of rows on two threads: every
-    // element near the row where the bands meet must reach both of them.
-    for (double scale : {2.2, 2.45}) {
+    // element near the row where the bands meet must reach both of them. At the smaller scales
+    // nearly every element shrinks to a dot, as in a thumbnail, also across the image's edges.
+    for (double scale : {2.2, 2.45, 0.9, 0.35}) {
         views.push_back(ViewTransform{scale, 50 - 0.5 * w / scale, 50 - 0.5 * h / scale, h, 0});
     }
-    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 10);
+    views.push_back(ViewTransform{0.9, 80, 90, h, 0});
+    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 13);
 }
 
 // Draws figures with a PainterSurface whose direct pixel writing is switched on or off; the

@@ -1,0 +1,123 @@
+// Times the program from its start to the first complete picture of a drawing named on the
+// command line: the program's own start-up (application, settings, main window, pen colours,
+// the commands of the command line) runs as in planora, and the run ends as soon as the graphics
+// window has painted with the drawing loaded. Prints the milliseconds since the start.
+//
+//   PLANORA_START_NS=$(date +%s%N) planora_startup_bench [FILE]
+//
+// PLANORA_START_NS is the start in nanoseconds of the realtime clock, taken by the shell just
+// before the program is started, so that loading the program and its libraries counts too;
+// without it the start is the process's start time (to 10 ms). FILE defaults to
+// planora-bench-1m.akt in the temp folder. Run it under Xvfb or with QT_QPA_PLATFORM=offscreen;
+// bench/startup/startup_bench.sh runs it repeatedly under a private Xvfb and prints the median.
+#include <unistd.h>
+#include <QApplication>
+#include <QFile>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "bench_drawing.h"
+#include "command_line.h"
+#include "graphics_window.h"
+#include "logo_window.h"
+#include "main_window.h"
+#include "settings_store.h"
+
+namespace {
+
+double nowNs() {
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+
+// The start of this process on the realtime clock, from /proc (in clock ticks since boot).
+double processStartNs() {
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    std::istringstream fields(close == std::string::npos ? std::string() : text.substr(close + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+        if (i == 22) {
+            timespec boot{}, real{};
+            clock_gettime(CLOCK_BOOTTIME, &boot);
+            clock_gettime(CLOCK_REALTIME, &real);
+            const double sinceBootNs = std::stod(field) / sysconf(_SC_CLK_TCK) * 1e9;
+            const double bootNs = static_cast<double>(real.tv_sec - boot.tv_sec) * 1e9 +
+                                  static_cast<double>(real.tv_nsec - boot.tv_nsec);
+            return bootNs + sinceBootNs;
+        }
+    }
+    return nowNs();
+}
+
+// Ends the run after the first paint of the graphics window that shows a loaded drawing.
+class TimedApplication : public QApplication {
+  public:
+    TimedApplication(int& argc, char** argv, double startNs)
+        : QApplication(argc, argv), startNs_(startNs) {}
+
+    void watch(planora::MainWindow* window) { window_ = window; }
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        const bool paint = event->type() == QEvent::Paint;
+        const bool result = QApplication::notify(receiver, event);
+        if (paint && window_ && qobject_cast<planora::GraphicsWindow*>(receiver) != nullptr &&
+            window_->viewerState().drawing.store.elementCount() > 0) {
+            const double ms = (nowNs() - startNs_) / 1e6;
+            std::printf("start to complete picture: %.1f ms (%zu elements)\n", ms,
+                        window_->viewerState().drawing.store.elementCount());
+            std::fflush(stdout);
+            std::_Exit(0);
+        }
+        return result;
+    }
+
+  private:
+    double startNs_;
+    QPointer<planora::MainWindow> window_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* given = std::getenv("PLANORA_START_NS");
+    const double startNs = given != nullptr ? std::atof(given) : processStartNs();
+    const QString drawing = argc > 1 ? QFile::decodeName(argv[1])
+                                     : QString::fromStdString(planora::bench::benchDrawingPath());
+
+    TimedApplication app(argc, argv, startNs);
+    QApplication::setOrganizationName(QStringLiteral("Quellmark"));
+    QApplication::setApplicationName(QStringLiteral("Planora"));
+    const planora::CommandLine commandLine = planora::parseCommandLine({drawing});
+
+    // As the program starts: the logo window, the main window with the command line's files,
+    // the pen colours, then the commands of the command line once the event loop runs.
+    QPointer<planora::LogoWindow> logo;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QPixmap picture = planora::loadLogoPicture(screen->depth());
+        logo = new planora::LogoWindow(picture, screen->geometry());
+    }
+    planora::SettingsStore settings;
+    planora::MainWindow window(settings);
+    app.watch(&window);
+    window.setCommandLineFiles(commandLine.arguments);
+    window.setLogoWindow(logo);
+    window.initPenColours();
+    for (int command : planora::startupCommands(commandLine)) {
+        QTimer::singleShot(0, &window, [&window, command] { window.executeCommand(command); });
+    }
+    QTimer::singleShot(30000, &app, [] {
+        std::fprintf(stderr, "no complete picture within 30 s\n");
+        std::_Exit(1);
+    });
+    return QApplication::exec();
+}

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Runs planora_startup_bench RUNS times (default 9) on DRAWING under a private Xvfb (display :57)
+# and prints each time and the median.
+#
+#   bench/startup/startup_bench.sh BUILD_DIR [DRAWING [RUNS]]
+set -eu
+build=$1
+drawing=${2:-}
+runs=${3:-9}
+bench="$build/bench/startup/planora_startup_bench"
+display=:57
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true' EXIT INT TERM
+sleep 1
+times=""
+i=0
+while [ "$i" -lt "$runs" ]; do
+    start=$(date +%s%N)
+    line=$(DISPLAY=$display PLANORA_START_NS=$start "$bench" ${drawing:+"$drawing"} 2>/dev/null)
+    echo "$line"
+    times="$times $(echo "$line" | sed -n 's/.*picture: \([0-9.]*\) ms.*/\1/p')"
+    i=$((i + 1))
+done
+echo "$times" | tr ' ' '\n' | sed '/^$/d' | sort -n |
+    awk '{ t[NR] = $1 } END { printf "median of %d: %.1f ms\n", NR, t[int((NR + 1) / 2)] }'
