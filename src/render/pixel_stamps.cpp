@@ -188,23 +188,6 @@ void PixelStamps::calibrateCircles(DashStyle style) {
     }
 }
 
-bool PixelStamps::line(DashStyle style, int dx, int dy, std::span<const StampPixel>& out) {
-    if (std::abs(dx) > kMaxLineSpan || std::abs(dy) > kMaxLineSpan) {
-        return false;
-    }
-    const std::size_t s = styleIndex(style);
-    if (lineRanges_[s].empty()) {
-        calibrateLines(style);
-    }
-    Range& r = lineRanges_[s][static_cast<std::size_t>(dy + kMaxLineSpan) * kLineSide +
-                              static_cast<std::size_t>(dx + kMaxLineSpan)];
-    if (r.count == kUnknown) {
-        calibrateLine(style, dx, dy, r);
-    }
-    out = {linePixels_[s].data() + r.start, r.count};
-    return true;
-}
-
 bool PixelStamps::circle(DashStyle style, int size, std::span<const StampPixel>& out) {
     if (size < 0 || size > kMaxCircleBox) {
         return false;

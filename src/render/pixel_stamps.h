@@ -58,7 +58,22 @@ class PixelStamps {
     // or returns false when there is no stamp for it (the caller then draws with QPainter).
     //
     // The line from (0, 0) to (dx, dy).
-    bool line(DashStyle style, int dx, int dy, std::span<const StampPixel>& out);
+    bool line(DashStyle style, int dx, int dy, std::span<const StampPixel>& out) {
+        if (dx < -kMaxLineSpan || dx > kMaxLineSpan || dy < -kMaxLineSpan || dy > kMaxLineSpan) {
+            return false;
+        }
+        const auto s = static_cast<std::size_t>(style);
+        if (lineRanges_[s].empty()) {
+            calibrateLines(style);
+        }
+        Range& r = lineRanges_[s][static_cast<std::size_t>(dy + kMaxLineSpan) * kLineSide +
+                                  static_cast<std::size_t>(dx + kMaxLineSpan)];
+        if (r.count == kUnknown) {
+            calibrateLine(style, dx, dy, r);
+        }
+        out = {linePixels_[s].data() + r.start, r.count};
+        return true;
+    }
     // The ellipse outline in the box (0, 0, size, size).
     bool circle(DashStyle style, int size, std::span<const StampPixel>& out);
     // The arc in the box (0, 0, size, size) with the ray points given relative to the box's

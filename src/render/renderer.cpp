@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -75,6 +76,26 @@ bool clipToLimit(DeviceXY& a, DeviceXY& b) {
     return true;
 }
 
+// A float not above / not below a drawing coordinate (beyond the float range: the infinity on
+// that side). Not a number gives the widest value, so that nothing is left out by it.
+float floatBelowOf(double v) {
+    const float f = static_cast<float>(v);
+    if (std::isnan(v)) {
+        return -std::numeric_limits<float>::infinity();
+    }
+    return static_cast<double>(f) <= v ? f
+                                       : std::nextafter(f, -std::numeric_limits<float>::infinity());
+}
+
+float floatAboveOf(double v) {
+    const float f = static_cast<float>(v);
+    if (std::isnan(v)) {
+        return std::numeric_limits<float>::infinity();
+    }
+    return static_cast<double>(f) >= v ? f
+                                       : std::nextafter(f, std::numeric_limits<float>::infinity());
+}
+
 bool withinLimit(const DeviceXY& p) {
     return std::abs(p.x) <= kDeviceLimit && std::abs(p.y) <= kDeviceLimit;
 }
@@ -85,11 +106,15 @@ bool mapSegment(const ViewTransform& v, double x1, double y1, double x2, double 
                 DeviceLine& out) {
     DeviceXY a = mapExact(v, x1, y1);
     DeviceXY b = mapExact(v, x2, y2);
-    if (!withinLimit(a) || !withinLimit(b)) {
-        if (std::isnan(a.x) || std::isnan(a.y) || std::isnan(b.x) || std::isnan(b.y) ||
-            !clipToLimit(a, b)) {
-            return false;
-        }
+    if (withinLimit(a) && withinLimit(b)) {
+        // Within the limit (which also rules out NaN) truncToPixel is the plain conversion.
+        out = {static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x),
+               static_cast<int>(b.y)};
+        return true;
+    }
+    if (std::isnan(a.x) || std::isnan(a.y) || std::isnan(b.x) || std::isnan(b.y) ||
+        !clipToLimit(a, b)) {
+        return false;
     }
     out = {truncToPixel(a.x), truncToPixel(a.y), truncToPixel(b.x), truncToPixel(b.y)};
     return true;
@@ -185,13 +210,16 @@ class DirectSink {
             }
             return;
         }
-        if (fits(std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
-                 std::max(l.y1, l.y2))) {
+        const int left = std::min(l.x1, l.x2), top = std::min(l.y1, l.y2);
+        const int right = std::max(l.x1, l.x2), bottom = std::max(l.y1, l.y2);
+        if (fits(left, top, right, bottom)) {
             std::span<const StampPixel> pixels;
             if (stamps_.line(style_, dx, dy, pixels)) {
                 plot(l.x1, l.y1, pixels);
                 return;
             }
+        } else if (missesRaster(left, top, right, bottom)) {
+            return;
         }
         applyPen();
         surface_.moveTo(l.x1, l.y1);
@@ -208,6 +236,8 @@ class DirectSink {
                 plot(l, t, pixels);
                 return;
             }
+        } else if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
+            return;
         }
         applyPen();
         surface_.drawEllipse(left, top, right, bottom);
@@ -223,6 +253,8 @@ class DirectSink {
                 plot(l, t, pixels);
                 return;
             }
+        } else if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
+            return;
         }
         applyPen();
         surface_.drawArc(left, top, right, bottom, xs, ys, xe, ye);
@@ -252,6 +284,14 @@ class DirectSink {
         constexpr int m = PixelStamps::kMargin;
         return left - m >= raster_.left && top - m >= raster_.top && right + m < raster_.right &&
                bottom + m < raster_.bottom;
+    }
+
+    // Whether the box, with that margin, lies wholly outside the writable pixels: the figure
+    // then leaves them as they are. Lets a paint without culling pass over far-away figures.
+    bool missesRaster(int left, int top, int right, int bottom) const {
+        constexpr int m = PixelStamps::kMargin;
+        return right + m < raster_.left || bottom + m < raster_.top || left - m >= raster_.right ||
+               top - m >= raster_.bottom;
     }
 
     void plot(int x, int y, std::span<const StampPixel> pixels) const {
@@ -692,6 +732,15 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
         return;
     }
     if (!cache_->matches(store)) {
+        // A small raster (a thumbnail) is drawn without the element boxes: building them costs
+        // more than drawing every element into a few thousand pixels, where nearly every figure
+        // is a dot. The boxes are built by the first larger paint.
+        if (static_cast<long>(width) * height <= kSmallRasterPixels &&
+            surface.beginDirectPixels()) {
+            drawInArrayOrder(surface, view, store, true, black);
+            surface.endDirectPixels();
+            return;
+        }
         cache_->build(store);
     }
     // The area that can show anything: the surface, narrowed to the clip area when there is one.
@@ -818,17 +867,18 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
     const Element* elements = store.elementArray();
     const std::span<const ElementBox> boxes = cache_->boxes();
     ElementDrawer drawer(surface, view, store, penColours(black));
-    // An element belongs to the band when its box, mapped to rows and widened by the margin,
-    // reaches into the band; a box whose rows are not a number is drawn on both. The box is
-    // looked at first, so that the elements of the other band are not read at all.
+    // An element belongs to the band when its box reaches into the band's rows widened by the
+    // margin, taken back to drawing units (and widened by one row more against the rounding of
+    // that; an element drawn on both bands is clipped to each). The box is looked at first, so
+    // that the elements of the other band are not read at all.
     const double s = view.scale;
-    const double low = top - kCullMargin;
-    const double high = bottom + kCullMargin;
+    const float worldLow =
+        floatBelowOf(view.worldOriginY + (view.deviceOriginY - (bottom + kCullMargin + 1.0)) / s);
+    const float worldHigh =
+        floatAboveOf(view.worldOriginY + (view.deviceOriginY - (top - kCullMargin - 1.0)) / s);
     auto draw = [&](std::size_t i) {
         const ElementBox& b = boxes[i];
-        const double y0 = view.deviceOriginY - (b.ymax - view.worldOriginY) * s;
-        const double y1 = view.deviceOriginY - (b.ymin - view.worldOriginY) * s;
-        if (y1 < low || y0 >= high) {
+        if (!(b.ymax >= worldLow && b.ymin <= worldHigh)) {
             return;
         }
         const Element& e = elements[i];

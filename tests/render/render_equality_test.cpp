@@ -265,6 +265,35 @@ TEST(RenderEquality, SmallElementsAtManyZooms) {
     EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 13);
 }
 
+// A thumbnail-sized raster is drawn without building the element boxes, so every element of
+// the drawing comes to the surface, also those far outside it: the pixels must still be those of
+// drawing element by element, whatever part of the drawing the view shows.
+TEST(RenderEquality, SmallRasterDrawnWithoutElementBoxes) {
+    constexpr int w = 122, h = 97;
+    const DrawingModel dense = smallElementDrawing(7);
+    const DrawingModel mixed = randomDrawing(11);
+    for (const DrawingModel* m : {&dense, &mixed}) {
+        WorldBox all;
+        ASSERT_EQ(drawingExtents(m->store, all), 1);
+        int showing = 0;
+        for (const WorldBox& box : viewBoxes(all)) {
+            View view;
+            ASSERT_TRUE(view.fitBox(w, h, box));
+            for (QImage::Format format : kFormats) {
+                Renderer fresh, plain;  // fresh: no element boxes yet
+                const QImage a = test::render(fresh, m->store, view.currentView(), w, h,
+                                              Renderer::Path::Fast, Qt::black, format);
+                const QImage b = test::render(plain, m->store, view.currentView(), w, h,
+                                              Renderer::Path::ElementByElement, Qt::black, format);
+                EXPECT_EQ(differingPixels(a, b), 0)
+                    << "view " << box.xmin << "," << box.ymin << ", format " << format;
+                showing += format == kFormats[0] && test::countNot(b, 0) > 0;
+            }
+        }
+        EXPECT_GE(showing, 4);
+    }
+}
+
 // Draws figures with a PainterSurface whose direct pixel writing is switched on or off; the
 // figures get varied colours so that a figure drawn in the wrong order or place shows.
 template <typename DrawFigures>
