@@ -876,26 +876,43 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
         floatBelowOf(view.worldOriginY + (view.deviceOriginY - (bottom + kCullMargin + 1.0)) / s);
     const float worldHigh =
         floatAboveOf(view.worldOriginY + (view.deviceOriginY - (top - kCullMargin - 1.0)) / s);
-    auto draw = [&](std::size_t i) {
-        const ElementBox& b = boxes[i];
-        if (!(b.ymax >= worldLow && b.ymin <= worldHigh)) {
-            return;
+    // In chunks: first the elements of the chunk that belong to the band are picked without a
+    // branch (which would be a coin toss per element where both bands are full), then they are
+    // drawn, each element asked for from memory a few steps ahead.
+    constexpr std::size_t kChunk = 2048;
+    constexpr std::size_t kAhead = 8;
+    std::array<std::uint32_t, kChunk> picked;
+    auto drawPicked = [&](std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k) {
+            if (k + kAhead < count) {
+                __builtin_prefetch(elements + picked[k + kAhead]);
+            }
+            const Element& e = elements[picked[k]];
+            if (e.layerField >= 1) {
+                drawer.draw(e);
+            }
         }
-        const Element& e = elements[i];
-        if (e.layerField < 1) {
-            return;
-        }
-        drawer.draw(e);
     };
-    if (everything) {
-        const std::size_t n = store.elementCount();
-        for (std::size_t i = 0; i < n; ++i) {
-            draw(i);
+    auto pick = [&](std::uint32_t i, std::size_t& count) {
+        const ElementBox& b = boxes[i];
+        picked[count] = i;
+        count += static_cast<std::size_t>(b.ymax >= worldLow) &
+                 static_cast<std::size_t>(b.ymin <= worldHigh);
+    };
+    const std::size_t total = everything ? store.elementCount() : candidates_.size();
+    for (std::size_t start = 0; start < total; start += kChunk) {
+        const std::size_t end = std::min(total, start + kChunk);
+        std::size_t count = 0;
+        if (everything) {
+            for (std::size_t i = start; i < end; ++i) {
+                pick(static_cast<std::uint32_t>(i), count);
+            }
+        } else {
+            for (std::size_t k = start; k < end; ++k) {
+                pick(candidates_[k], count);
+            }
         }
-        return;
-    }
-    for (std::uint32_t i : candidates_) {
-        draw(i);
+        drawPicked(count);
     }
 }
 
