@@ -908,7 +908,12 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
                 pick(static_cast<std::uint32_t>(i), count);
             }
         } else {
+            // The candidates lie scattered over the boxes as well.
+            constexpr std::size_t kBoxesAhead = 16;
             for (std::size_t k = start; k < end; ++k) {
+                if (k + kBoxesAhead < total) {
+                    __builtin_prefetch(&boxes[candidates_[k + kBoxesAhead]]);
+                }
                 pick(candidates_[k], count);
             }
         }

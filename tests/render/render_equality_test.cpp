@@ -265,6 +265,51 @@ TEST(RenderEquality, SmallElementsAtManyZooms) {
     EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 13);
 }
 
+// The element grid covers the area where nearly all elements lie; elements far outside it are
+// kept in its border cells and must still be found by a view of them alone, and the elements of
+// every size must be found from the finest level of cells to the coarsest.
+TEST(RenderEquality, ElementsFarFromTheDenseAreaAndOfEverySize) {
+    DrawingModel m;
+    ElementStore& s = m.store;
+    s.createElementStore(12000);
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> pos(0, 100), unit(0, 1);
+    std::uniform_int_distribution<int> pen(1, 8);
+    // A dense cluster with sizes from a hundredth of a unit to the whole cluster.
+    while (s.elementCount() < 10000) {
+        const double x = pos(rng), y = pos(rng), size = std::pow(10.0, -2.0 + 4.0 * unit(rng));
+        if (s.elementCount() % 3 == 0) {
+            s.addCircle(x, y, 0.5 * size, 0, pen(rng), 1);
+        } else {
+            s.addLine(x, y, x + size * (unit(rng) - 0.5), y + size * (unit(rng) - 0.5), 0, pen(rng),
+                      1);
+        }
+    }
+    // Small elements far away on every side, and corners of a huge square around everything.
+    std::vector<WorldBox> farViews;
+    for (int i = 0; i < 40; ++i) {
+        const double angle = i * 0.157, reach = 1e3 * (1 + i % 7) * (i % 2 ? 1 : 100);
+        const double x = 50 + reach * std::cos(angle), y = 50 + reach * std::sin(angle);
+        s.addLine(x, y, x + 0.3, y + 0.2, 0, 1 + i % 8, 1);
+        s.addCircle(x + 0.1, y - 0.1, 0.15, 0, 1 + (i + 3) % 8, 1);
+        farViews.push_back(WorldBox{x - 0.5, y - 0.5, x + 0.8, y + 0.6});
+    }
+    s.addRectangle(50, 50, 4e5, 4e5, 0, 0, 2, 1);
+    std::vector<ViewTransform> views;
+    for (const WorldBox& box : farViews) {
+        View view;
+        ASSERT_TRUE(view.fitBox(kW, kH, box));
+        views.push_back(view.currentView());
+    }
+    for (const WorldBox& box : {WorldBox{40, 40, 45, 44}, WorldBox{-1, -1, 3, 2},
+                                WorldBox{97, 96, 101, 103}, WorldBox{10, 10, 90, 90}}) {
+        View view;
+        ASSERT_TRUE(view.fitBox(kW, kH, box));
+        views.push_back(view.currentView());
+    }
+    EXPECT_GE(expectSamePixelsInViews(m, views, kW, kH, "far and dense"), 40);
+}
+
 // A thumbnail-sized raster is drawn without building the element boxes, so every element of
 // the drawing comes to the surface, also those far outside it: the pixels must still be those of
 // drawing element by element, whatever part of the drawing the view shows.
