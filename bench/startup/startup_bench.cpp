@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QPointer>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -28,6 +30,7 @@
 #include "graphics_window.h"
 #include "logo_window.h"
 #include "main_window.h"
+#include "renderer.h"
 #include "settings_store.h"
 
 namespace {
@@ -106,7 +109,15 @@ int main(int argc, char** argv) {
         const QPixmap picture = planora::loadLogoPicture(screen->depth());
         logo = new planora::LogoWindow(picture, screen->geometry());
     }
-    planora::SettingsStore settings;
+    // Settings of a program that has run before (pen and colour tables chosen), kept apart
+    // from the user's own; a first start would ask about the colours first.
+    QTemporaryDir settingsFolder;
+    planora::SettingsStore settings(settingsFolder.filePath(QStringLiteral("Planora.conf")));
+    settings.setPenTable({0, 1, 2, 3, 4, 5, 6, 7});
+    planora::ColourTable colours{};
+    std::copy_n(planora::defaultColourTable().begin(),
+                std::min(colours.size(), planora::defaultColourTable().size()), colours.begin());
+    settings.setColourTable(colours);
     planora::MainWindow window(settings);
     app.watch(&window);
     window.setCommandLineFiles(commandLine.arguments);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "element_geometry.h"
 
@@ -40,11 +41,14 @@ std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCo
             WorldPoint{c[3].x, c[3].y}};
 }
 
-int drawingExtents(const ElementStore& store, WorldBox& extents) {
+namespace {
+
+// The extents of elements [from, to); false when none of them has an extents box.
+bool partExtents(const ElementStore& store, std::size_t from, std::size_t to, WorldBox& extents) {
     bool any = false;
-    extents = WorldBox{};
-    for (const Element& e : store.elements()) {
-        const auto box = extentsBox(store, e);
+    const Element* elements = store.elementArray();
+    for (std::size_t i = from; i < to; ++i) {
+        const auto box = extentsBox(store, elements[i]);
         if (!box) {
             continue;
         }
@@ -56,7 +60,37 @@ int drawingExtents(const ElementStore& store, WorldBox& extents) {
             widen(extents, box->xmax, box->ymax);
         }
     }
-    return any ? 1 : 0;
+    return any;
+}
+
+// Below this many elements a second thread costs more than it saves.
+constexpr std::size_t kExtentsPerThread = 65536;
+
+}  // namespace
+
+int drawingExtents(const ElementStore& store, WorldBox& extents) {
+    extents = WorldBox{};
+    const std::size_t n = store.elementCount();
+    // Large drawings in two halves at once; minimum and maximum do not depend on the order.
+    if (n < 2 * kExtentsPerThread || std::thread::hardware_concurrency() < 2) {
+        return partExtents(store, 0, n, extents) ? 1 : 0;
+    }
+    WorldBox upper{};
+    bool upperAny = false;
+    {
+        std::jthread helper([&] { upperAny = partExtents(store, n / 2, n, upper); });
+        const bool lowerAny = partExtents(store, 0, n / 2, extents);
+        helper.join();
+        if (!lowerAny) {
+            extents = upper;
+            return upperAny ? 1 : 0;
+        }
+    }
+    if (upperAny) {
+        widen(extents, upper.xmin, upper.ymin);
+        widen(extents, upper.xmax, upper.ymax);
+    }
+    return 1;
 }
 
 // ---- View ----

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "drawing_info.h"
 #include "drawing_model.h"
 #include "text_encoding.h"
@@ -64,6 +66,47 @@ TEST(ElementStore, PolygonKeepsOnlyThePointsItWasBegunFor) {
     // A point or finish without a begun polygon does nothing.
     store.polygonBuilder(Step::Finish, 0, 0, 2, 4, 0);
     EXPECT_EQ(store.elementCount(), 1u);
+}
+
+// Arrays of a few megabytes and more live in blocks of huge pages: growing a store from a small
+// block into one and from one to a larger one must keep every element, and a block must be
+// aligned to a huge page and writable to its last byte.
+TEST(ElementStore, KeepsItsElementsWhenGrowingIntoHugePageBlocks) {
+    ElementStore s;
+    ASSERT_EQ(s.createElementStore(1000), 1000u);
+    auto add = [&](std::size_t upTo) {
+        while (s.elementCount() < upTo) {
+            const double i = static_cast<double>(s.elementCount());
+            s.addLine(i, -i, i + 0.5, i * 3, static_cast<int>(s.elementCount() % 50), 2, 1);
+        }
+    };
+    add(1000);
+    const std::size_t large = 2 * kLargeBlockMinBytes / sizeof(Element);
+    for (std::size_t capacity : {large, 3 * large}) {
+        ASSERT_TRUE(s.growCapacity(capacity));
+        add(capacity);
+        ASSERT_EQ(s.elementCount(), capacity);
+    }
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(s.elementArray()) % (std::size_t{2} << 20), 0u);
+    for (std::size_t k = 0; k < s.elementCount(); ++k) {
+        const Element& e = s.elementArray()[k];
+        const double i = static_cast<double>(k);
+        ASSERT_TRUE(e.kind == ElementKind::Line && e.g[0] == i && e.g[1] == -i &&
+                    e.g[2] == i + 0.5 && e.g[3] == i * 3 &&
+                    e.layerField == static_cast<int>(k % 50) + 1 && e.penField == 2)
+            << "element " << k;
+    }
+    s.releaseElementStore();
+    EXPECT_EQ(s.elementCount(), 0u);
+
+    LargeArrayAllocator<std::uint8_t> allocator;
+    const std::size_t bytes = kLargeBlockMinBytes + 12345;
+    std::uint8_t* block = allocator.allocate(bytes);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % (std::size_t{2} << 20), 0u);
+    block[0] = 1;
+    block[bytes - 1] = 2;
+    EXPECT_EQ(block[0] + block[bytes - 1], 3);
+    allocator.deallocate(block, bytes);
 }
 
 TEST(DrawingModel, SwitchesEveryElementAndEntryOfALayer) {
