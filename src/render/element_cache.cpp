@@ -55,12 +55,21 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
 
 }  // namespace
 
-ElementBox elementBox(const ElementStore& store, const Element& e) {
+namespace {
+
+// elementBox, inlined into the loop that builds the boxes of a whole drawing.
+[[gnu::always_inline]] inline ElementBox boxOfElement(const ElementStore& store, const Element& e) {
     const std::optional<GeometryBox> b = cullingBox(store, e);
     if (!b) {
         return ElementBox{kInf, kInf, -kInf, -kInf};  // meets nothing: draws nothing
     }
     return boxOf(b->xmin, b->ymin, b->xmax, b->ymax);
+}
+
+}  // namespace
+
+ElementBox elementBox(const ElementStore& store, const Element& e) {
+    return boxOfElement(store, e);
 }
 
 std::uint64_t ElementCache::fingerprint(const ElementStore& store) {
@@ -135,7 +144,7 @@ BoxesPart computeBoxes(const ElementStore& store, std::size_t from, std::size_t 
     bool any = false;
     bool infinite = false;
     for (std::size_t i = from; i < to; ++i) {
-        const ElementBox b = elementBox(store, a[i]);
+        const ElementBox b = boxOfElement(store, a[i]);
         out[i] = b;
         if (isInfinite(b)) {
             infinite = infinite || b.xmin <= b.xmax;

@@ -834,7 +834,11 @@ bool Renderer::drawInBands(DrawingSurface& surface, const ViewTransform& view,
                            const DeviceArea& area) {
     const std::size_t work = everything ? store.elementCount() : candidates_.size();
     const int rows = area.bottom - area.top;
-    if (work < kBandMinElements || rows < 64 || std::thread::hardware_concurrency() < 2) {
+    // A small raster (a thumbnail) stays on the calling thread: each band would still look at
+    // every box, and the other core is left to the window.
+    const long pixels = static_cast<long>(area.right - area.left) * rows;
+    if (work < kBandMinElements || rows < 64 || pixels <= kSmallRasterPixels ||
+        std::thread::hardware_concurrency() < 2) {
         return false;
     }
     const int middle = area.top + rows / 2;

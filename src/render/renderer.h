@@ -97,8 +97,8 @@ class Renderer {
     // Paints of at least this many elements on a raster image are split into bands drawn on
     // two threads.
     static constexpr std::size_t kBandMinElements = 8192;
-    // Raster images of at most this many pixels are drawn without culling, unless the element
-    // boxes are there already.
+    // Raster images of at most this many pixels are drawn on one thread, and without culling
+    // unless the element boxes are there already.
     static constexpr long kSmallRasterPixels = 256 * 256;
     static_assert(static_cast<unsigned>(DashStyle::DashDotDot) < (1u << kDashStyleBits),
                   "every dash style must fit into the sort key's style bits");
