@@ -12,11 +12,12 @@
 //                                 the same area (FILE4M defaults to planora-bench-4m.akt in the
 //                                 temp folder, written first when it does not exist), next to
 //                                 case (b) and the number of elements each view shows
-//   planora_render_bench --repeat a|b|f N [FILE]
+//   planora_render_bench --repeat a|b|f|t N [FILE]
 //                                 renders only case (a) or (b) with the fast path N times and
 //                                 prints each time, for profiling with perf or callgrind; f is
 //                                 case (a) as the first paint after a load (element boxes built
-//                                 anew each time)
+//                                 anew each time), t the whole drawing as a 122 x 97 thumbnail
+//                                 with a renderer of its own each time
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
@@ -183,6 +184,25 @@ int main(int argc, char** argv) {
     view.zoomToDeviceRect(kW, kH, kW * 45 / 100, kH * 45 / 100, kW * 55 / 100, kH * 55 / 100);
     const ViewTransform detail = view.currentView();
 
+    if (repeatCase == 't') {
+        View small;
+        small.zoomAll(122, 97, model.store);
+        QImage image(122, 97, QImage::Format_RGB32);
+        for (int i = 0; i < repeatCount; ++i) {
+            Renderer fresh;
+            image.fill(Qt::black);
+            const auto start = std::chrono::steady_clock::now();
+            {
+                QPainter painter(&image);
+                PainterSurface surface(painter, image.width(), image.height());
+                fresh.renderElements(surface, small.currentView(), model.store);
+            }
+            std::printf("%.2f ms\n", std::chrono::duration<double, std::milli>(
+                                         std::chrono::steady_clock::now() - start)
+                                         .count());
+        }
+        return 0;
+    }
     if (repeatCase != 0) {
         Renderer renderer;
         QImage image(kW, kH, QImage::Format_RGB32);
