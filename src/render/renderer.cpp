@@ -476,6 +476,17 @@ class ElementDrawer {
         const DashStyle style = dashStyleForCode(e.lineStyle);
         if (direct_) {
             direct_->setPen(colour, style);
+            if (e.kind == ElementKind::Line) {
+                // Most elements: a line whose ends map within the device limit (so both are
+                // finite numbers), mapped as drawElement maps it, without its general steps.
+                const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
+                const DeviceXY b = mapExact(view_, e.g[2], e.g[3]);
+                if (withinLimit(a) && withinLimit(b)) {
+                    direct_->line(DeviceLine{static_cast<int>(a.x), static_cast<int>(a.y),
+                                             static_cast<int>(b.x), static_cast<int>(b.y)});
+                    return;
+                }
+            }
             drawElement(*direct_, view_, store_, e, points_);
         } else {
             surface_.setPen(colour, style);
