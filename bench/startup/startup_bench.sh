@@ -9,10 +9,15 @@ drawing=${2:-}
 runs=${3:-9}
 bench="$build/bench/startup/planora_startup_bench"
 display=:57
+# A server of an earlier run may still be going away.
+i=0
+while [ -e /tmp/.X57-lock ] && [ "$i" -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
 Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null || true' EXIT INT TERM
-sleep 1
+i=0
+while [ ! -e /tmp/.X11-unix/X57 ] && [ "$i" -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+sleep 0.5
 times=""
 i=0
 while [ "$i" -lt "$runs" ]; do
