@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QIcon>
@@ -14,13 +15,20 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QUrl>
 #include <QWheelEvent>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cerrno>
 
 #include "clipboard_copy.h"
 #include "colour_dialog.h"
@@ -36,6 +44,8 @@
 #include "local_file_names.h"
 #include "logo_window.h"
 #include "open_drawing.h"
+#include "output_file.h"
+#include "progress.h"
 #include "renderer.h"
 #include "shell_integration.h"
 #include "status_line.h"
@@ -93,22 +103,74 @@ QIcon programIcon() {
     return icon;
 }
 
-QString zipNotAvailableText(const QString& path) {
-    return QStringLiteral(
-               "Zip-Dateien können in dieser Version noch nicht geöffnet werden:\n%1\n\n"
-               "Entpacken Sie die Zeichnungen und öffnen Sie die AKT-Dateien einzeln.")
-        .arg(path);
-}
+constexpr char kZipErrorCaption[] = "Planora: Zip-Fehler";
+constexpr char kZipInfoCaption[] = "Planora - Information";
+constexpr char kZipNotUnpackedText[] = "Zip-Datei konnte nicht ausgepackt werden!";
+constexpr char kUmlautCaption[] = "Planora - Achtung";
+constexpr char kUmlautQuestion[] =
+    "Mindestens ein Dateiname enthält Umlaute (äöüß...).\n"
+    "Diese können von Planora in einer Zip-Datei nicht korrekt konvertiert\n"
+    "werden. Sie können den Zip-Vorgang jetzt abbrechen und die Dateien\n"
+    "umbenennen. Andererseits können Sie auch fortfahren und später beim\n"
+    "Auspacken die Dateinamen korrigieren.\n\n"
+    "Möchten Sie weitermachen?";
 
-QString zipPackingNotAvailableText(const QString& path) {
-    return QStringLiteral(
-               "Zip-Dateien können in dieser Version noch nicht geschrieben werden:\n%1\n\n"
-               "Speichern Sie die Liste als Archivdatei (*.ad).")
-        .arg(path);
-}
-
-bool endsWithZip(const QString& path) {
-    return path.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive);
+// Copies the regular file `source` to `target` through a temporary file beside the target, with
+// the source's last-write time. Returns why it failed, or nothing.
+std::optional<QString> copyRegularFile(const std::string& source, const std::string& target) {
+    const QString targetName = fileNameFromLocal(QByteArray::fromStdString(target));
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (in < 0) {
+        return QStringLiteral("Die Zeichnung %1 kann nicht gelesen werden.")
+            .arg(fileNameFromLocal(QByteArray::fromStdString(source)));
+    }
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closeIn{in};
+    struct stat from {};
+    if (::fstat(in, &from) != 0 || !S_ISREG(from.st_mode)) {
+        return QStringLiteral("Die Zeichnung %1 ist keine reguläre Datei.")
+            .arg(fileNameFromLocal(QByteArray::fromStdString(source)));
+    }
+    struct stat to {};
+    if (::stat(target.c_str(), &to) == 0) {
+        if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) {
+            return QStringLiteral("%1 ist die Zeichnung selbst und wird nicht überschrieben.")
+                .arg(targetName);
+        }
+        if (!S_ISREG(to.st_mode)) {
+            return QStringLiteral("%1 ist keine reguläre Datei.").arg(targetName);
+        }
+    }
+    OutputFile out(target);
+    if (!out.begin()) {
+        return QStringLiteral("%1 kann nicht angelegt werden.").arg(targetName);
+    }
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            out.discard();
+            return QStringLiteral("Die Zeichnung %1 kann nicht gelesen werden.")
+                .arg(fileNameFromLocal(QByteArray::fromStdString(source)));
+        }
+        if (got == 0) {
+            break;
+        }
+        if (out.write(buffer.data(), got) != got) {
+            break;  // commit reports it
+        }
+    }
+    if (!out.commit()) {
+        return QStringLiteral("%1 konnte nicht vollständig geschrieben werden.").arg(targetName);
+    }
+    const timespec times[2] = {{0, UTIME_OMIT}, from.st_mtim};
+    ::utimensat(AT_FDCWD, target.c_str(), times, 0);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -116,6 +178,12 @@ bool endsWithZip(const QString& path) {
 void showMessageBox(const MessageRequest& request) {
     QMessageBox box(request.icon, request.caption, request.text, QMessageBox::Ok);
     box.exec();
+}
+
+bool askQuestionBox(const MessageRequest& request) {
+    QMessageBox box(request.icon, request.caption, request.text,
+                    QMessageBox::Yes | QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool featureAvailable(Feature feature) {
@@ -133,9 +201,8 @@ bool featureAvailable(Feature feature) {
         // Areas whose work is not wired into the main window yet; each is switched on here when
         // it is.
         case Feature::DocumentList:
-            return true;
         case Feature::Zip:
-            return false;
+            return true;
     }
     return false;
 }
@@ -144,7 +211,8 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     : QMainWindow(parent),
       settings_(settings),
       dialogMemory_(settings),
-      messageHandler_(showMessageBox) {
+      messageHandler_(showMessageBox),
+      questionHandler_(askQuestionBox) {
     initProgramResources();
     setObjectName(QStringLiteral("ContainerClass"));
     setWindowTitle(QString::fromUtf8(kProgramName));
@@ -159,10 +227,22 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     documentList_ = new DocumentListWidget(client_);
     connect(documentList_, &DocumentListWidget::showRequested, this,
             [this](int index) { showListEntry(index); });
-    connect(documentList_, &DocumentListWidget::menuRequested, this,
-            [this](const QPoint& pos) { listContextMenu_->popup(pos); });
+    connect(documentList_, &DocumentListWidget::menuRequested, this, [this](const QPoint& pos) {
+        // "Zip-Datei entpacken" only for a drawing that came out of a zip file.
+        for (QAction* a : listContextMenu_->actions()) {
+            if (a->data().toInt() == CmdListUnzip) {
+                a->setEnabled(featureAvailable(Feature::Zip) && currentEntryFromZip());
+            }
+        }
+        listContextMenu_->popup(pos);
+    });
     statusLine_ = new StatusLine(client_);
     statusLine_->setText(StatusMessagePart, QString());
+    // Takes the status line's place while a zip file is packed or unpacked.
+    progressBar_ = new QProgressBar(client_);
+    progressBar_->setObjectName(QStringLiteral("msctls_progress32"));
+    progressBar_->setTextVisible(false);
+    progressBar_->hide();
     // The layer panel takes the document list's place while it is open.
     layerPanel_ = new LayerPanelWidget(state_.drawing, client_);
     connect(layerPanel_, &LayerPanelWidget::layersChanged, this, &MainWindow::coloursChanged);
@@ -206,6 +286,10 @@ void MainWindow::setLogoWindow(LogoWindow* logo) {
 
 void MainWindow::setMessageHandler(MessageHandler handler) {
     messageHandler_ = std::move(handler);
+}
+
+void MainWindow::setQuestionHandler(QuestionHandler handler) {
+    questionHandler_ = handler ? std::move(handler) : QuestionHandler(askQuestionBox);
 }
 
 QWidget* MainWindow::documentListArea() const {
@@ -586,6 +670,9 @@ void MainWindow::executeCommand(int id) {
         case CmdListRefresh:
             refreshListEntry();
             return;
+        case CmdListUnzip:
+            copyListEntryOut();
+            return;
         case CmdInfo:
             showAboutBox();
             return;
@@ -711,7 +798,6 @@ void MainWindow::showMessage(QMessageBox::Icon icon, const QString& caption, con
 // ---- File intake ----
 
 int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addToList) {
-    Q_UNUSED(rebuildRecentMenu);  // only unpacked zip files need it
     int rejected = 0;
     // A folder, a named pipe or a device is never opened: reading a pipe would block the window.
     if (const auto notRegular = nonRegularFileText(path)) {
@@ -737,7 +823,9 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
                 layerPanel_->refresh();
                 updateStatusFields();
                 setStatusText(StatusMessagePart, loadWarning_);  // clears an earlier warning
-                recent_.addRecentFile(path);
+                if (!zipFolders_.isInZipTempFolder(localFileName(path))) {
+                    recent_.addRecentFile(path);  // an unpacked copy goes with the program
+                }
                 buildScaleMenu();
                 activateWindow();
                 setFocus(Qt::OtherFocusReason);
@@ -751,9 +839,9 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
             break;
         }
         case FileKind::Zip:
-            // Not a rejection: the file is fine, this build cannot unpack it.
-            showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
-                        zipNotAvailableText(path));
+            // Its drawings come back through this function; their rejections are reported
+            // there and not counted here.
+            openZip(path, rebuildRecentMenu);
             break;
         case FileKind::Archive:
             openArchive(path);
@@ -791,6 +879,124 @@ void MainWindow::openArchive(const QString& path) {
     if (!notes.isEmpty()) {
         showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
                     path + QStringLiteral(":\n") + notes.join(QLatin1Char('\n')));
+    }
+}
+
+// While a zip file is packed or unpacked the progress bar stands in place of the status line and
+// the title shows the caption of the run. The work runs on this thread; between reads the window
+// repaints, while mouse and keyboard input waits until the run is over.
+class MainWindow::ZipRun {
+  public:
+    explicit ZipRun(MainWindow& window) : window_(window), title_(window.windowTitle()) {
+        window_.zipRunning_ = true;
+        QProgressBar* bar = window_.progressBar_;
+        bar->setGeometry(window_.statusRect());
+        window_.statusLine_->hide();
+        bar->show();
+        bar->setRange(0, 1);
+        bar->setValue(0);
+        progress_.initProgress(kMainWindowProgressFields);
+        ProgressSink sink;
+        sink.setTitle = [this](const std::string& title) {
+            window_.setWindowTitle(fileNameFromLocal(QByteArray::fromStdString(title)));
+        };
+        sink.setBarRange = [bar](int, int steps) {
+            bar->setRange(0, std::max(steps, 1));
+            bar->setValue(0);
+        };
+        sink.stepBar = [bar](int) { bar->setValue(std::min(bar->value() + 1, bar->maximum())); };
+        sink.keepAlive = [] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        };
+        progress_.attachProgress(std::move(sink));
+    }
+    ~ZipRun() {
+        window_.progressBar_->hide();
+        window_.statusLine_->show();
+        window_.setWindowTitle(title_);
+        window_.zipRunning_ = false;
+    }
+    ZipRun(const ZipRun&) = delete;
+    ZipRun& operator=(const ZipRun&) = delete;
+
+    Progress& progress() { return progress_; }
+
+  private:
+    MainWindow& window_;
+    QString title_;
+    Progress progress_;
+};
+
+void MainWindow::openZip(const QString& path, bool rebuildRecentMenu) {
+    const std::string zipPath = localFileName(path);
+    // One new folder per opening; it goes with its contents when the window closes.
+    const auto folder = zipFolders_.makeZipTempFolder(zipPath);
+    if (!folder) {
+        showMessage(QMessageBox::Information, QString::fromUtf8(kZipInfoCaption),
+                    QString::fromUtf8(kZipNotUnpackedText));
+        return;
+    }
+    std::vector<UnpackedDrawing> drawings;
+    {
+        ZipRun run(*this);
+        drawings = unpackZip(ZipSource{zipPath}, *folder, run.progress());
+    }
+    if (!zipErrorLog().empty()) {
+        // Nothing of a zip file that did not unpack cleanly is opened.
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kZipErrorCaption),
+                    fileNameFromLocal(QByteArray::fromStdString(zipErrorLog())).trimmed());
+        return;
+    }
+    QStringList paths;
+    for (const UnpackedDrawing& drawing : drawings) {
+        paths << fileNameFromLocal(QByteArray::fromStdString(drawing.path));
+    }
+    openFileList(paths, rebuildRecentMenu);
+    recent_.addRecentFile(path);
+}
+
+void MainWindow::packListAsZip(const QString& path) {
+    const std::vector<std::string> paths = documentList_->list().collectPaths();
+    if (countUmlautNames(paths) > 0 &&
+        !questionHandler_({QMessageBox::Question, QString::fromUtf8(kUmlautCaption),
+                           QString::fromUtf8(kUmlautQuestion)})) {
+        return;
+    }
+    {
+        ZipRun run(*this);
+        // The save dialog has asked before replacing an existing file.
+        packZip(localFileName(path), paths, PackOptions{}, run.progress());
+    }
+    if (!zipErrorLog().empty()) {
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kZipErrorCaption),
+                    fileNameFromLocal(QByteArray::fromStdString(zipErrorLog())).trimmed());
+    }
+}
+
+bool MainWindow::currentEntryFromZip() const {
+    const DocumentEntry* entry = documentList_->currentEntry();
+    return entry != nullptr && zipFolders_.isInZipTempFolder(entry->path());
+}
+
+void MainWindow::copyListEntryOut() {
+    if (!currentEntryFromZip()) {
+        return;  // the command is greyed for such items
+    }
+    const std::string source = documentList_->currentEntry()->path();
+    const std::size_t slash = source.rfind('/');
+    if (slash == std::string::npos) {
+        return;
+    }
+    dialogMemory_.setLastFileName(
+        fileNameFromLocal(QByteArray::fromStdString(source.substr(slash + 1))));
+    const QString chosen = saveRunner_(dialogMemory_.saveDialogSetup(true));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QString target = dialogMemory_.acceptSaveChoice(resolveLossyFileName(chosen));
+    if (const auto why = copyRegularFile(source, localFileName(target))) {
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
+                    QStringLiteral("Die Zeichnung wurde nicht kopiert.\n") + *why);
     }
 }
 
@@ -846,9 +1052,8 @@ void MainWindow::saveList() {
         return;
     }
     const QString path = dialogMemory_.acceptSaveChoice(resolveLossyFileName(chosen));
-    if (endsWithZip(path)) {
-        showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
-                    zipPackingNotAvailableText(path));
+    if (isZipFile(path, false)) {
+        packListAsZip(path);
         return;
     }
     const std::string why = documentList_->list().saveArchive(localFileName(path));
@@ -977,7 +1182,15 @@ void MainWindow::updateTitle() {
     if (path.isEmpty()) {
         return;
     }
-    if (const auto title = planora::windowTitle(settings_.titleMode(), path)) {
+    ZipOrigin origin;
+    const std::string& local = state_.drawing.currentDrawingPath;
+    if (zipFolders_.isInZipTempFolder(local)) {
+        origin.inZipTempFolder = true;
+        if (const auto zip = zipFolders_.zipOfTempPath(local)) {
+            origin.zipPath = fileNameFromLocal(QByteArray::fromStdString(*zip));
+        }
+    }
+    if (const auto title = planora::windowTitle(settings_.titleMode(), path, origin)) {
         setWindowTitle(*title);
     }
 }
@@ -1006,6 +1219,7 @@ void MainWindow::layoutChildren() {
         layerPanel_->setGeometry(documentListRect());
     }
     graphics_->setGeometry(graphicsRect());
+    progressBar_->setGeometry(statusRect());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -1107,8 +1321,14 @@ void MainWindow::updateTooltipHold() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (zipRunning_) {
+        // A zip file is being written or unpacked: it finishes first.
+        event->ignore();
+        return;
+    }
     if (!shutDown_) {
         shutDown_ = true;
+        zipFolders_.deleteAll();
         recent_.saveRecentFiles(settings_);
         saveWindowPosition();
         settings_.sync();

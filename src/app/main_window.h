@@ -22,10 +22,12 @@
 #include "recent_files.h"
 #include "settings_store.h"
 #include "viewer_state.h"
+#include "zip_io.h"
 
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 
 namespace planora {
 
@@ -46,9 +48,13 @@ struct MessageRequest {
     QString text;
 };
 using MessageHandler = std::function<void(const MessageRequest&)>;
+// A Yes/No question; true for Yes.
+using QuestionHandler = std::function<bool(const MessageRequest&)>;
 
 // Shows the request as a modal message box without owner window.
 void showMessageBox(const MessageRequest& request);
+// Asks the request as a modal Yes/No box without owner window.
+bool askQuestionBox(const MessageRequest& request);
 
 // Whether the area that carries out commands of this kind is part of this build. Menu items of
 // areas that are not are shown greyed and their commands do nothing.
@@ -112,6 +118,12 @@ class MainWindow : public QMainWindow {
     double unitFactor() const { return unitFactor_; }
     int decimals() const { return decimals_; }
     void setMessageHandler(MessageHandler handler);
+    void setQuestionHandler(QuestionHandler handler);
+    // The folders zip files were unpacked into; deleted with their contents when the window
+    // closes or goes.
+    const ZipTempFolders& zipFolders() const { return zipFolders_; }
+    // The bar shown in place of the status line while a zip file is packed or unpacked.
+    QProgressBar* zipProgressBar() const { return progressBar_; }
     // The questions, messages and dialogs of the colour configuration, and the printer side of
     // the print commands; tests replace them so that nothing blocks.
     // Messages the replacements leave out still go to the message handler.
@@ -159,6 +171,13 @@ class MainWindow : public QMainWindow {
     void showOpenDialog();
     void saveList();
     void openArchive(const QString& path);
+    void openZip(const QString& path, bool rebuildRecentMenu);
+    void packListAsZip(const QString& path);
+    // "Zip-Datei entpacken": copies the current item's unpacked drawing elsewhere.
+    void copyListEntryOut();
+    bool currentEntryFromZip() const;
+    // Shows the progress bar in place of the status line for the duration of a zip run.
+    class ZipRun;
     void refreshListEntry();
     void showListInformation();
     void listChanged();
@@ -177,6 +196,7 @@ class MainWindow : public QMainWindow {
     RecentFiles recent_;
     FileDialogMemory dialogMemory_;
     MessageHandler messageHandler_;
+    QuestionHandler questionHandler_;
     PenColourHooks colourHooks_;
     PrintHooks printHooks_;
     OptionsDialogRunner optionsRunner_;
@@ -192,6 +212,7 @@ class MainWindow : public QMainWindow {
     DocumentListWidget* documentList_ = nullptr;
     GraphicsWindow* graphics_ = nullptr;
     StatusLine* statusLine_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
     LayerPanelWidget* layerPanel_ = nullptr;
     TooltipWindow* tooltip_ = nullptr;
 
@@ -212,6 +233,8 @@ class MainWindow : public QMainWindow {
     bool pointerInGraphics_ = true;  // until the pointer is seen to leave it
     bool windowInactive_ = false;    // until the window is seen to lose activation
     bool shutDown_ = false;
+    bool zipRunning_ = false;  // the window cannot be closed while a zip file is worked on
+    ZipTempFolders zipFolders_;
 };
 
 }  // namespace planora
