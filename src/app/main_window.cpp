@@ -942,9 +942,12 @@ void MainWindow::openZip(const QString& path, bool rebuildRecentMenu) {
         drawings = unpackZip(ZipSource{zipPath}, *folder, run.progress());
     }
     if (!zipErrorLog().empty()) {
-        // Nothing of a zip file that did not unpack cleanly is opened.
-        showMessage(QMessageBox::Warning, QString::fromUtf8(kZipErrorCaption),
-                    fileNameFromLocal(QByteArray::fromStdString(zipErrorLog())).trimmed());
+        // Nothing of a zip file that did not unpack cleanly is opened; the log's lines (some
+        // of them the zip library's own) follow a plain German headline.
+        showMessage(
+            QMessageBox::Warning, QString::fromUtf8(kZipErrorCaption),
+            QStringLiteral("Aus der Zip-Datei %1 wurde nichts geöffnet:\n\n%2")
+                .arg(path, fileNameFromLocal(QByteArray::fromStdString(zipErrorLog())).trimmed()));
         return;
     }
     QStringList paths;

@@ -299,13 +299,22 @@ TEST_F(ZipWindowTest, HostileOrDamagedZipShowsTheZipErrorsAndOpensNothing) {
     const QString missing = file(QStringLiteral("fehlt.zip"));
     for (const QString& zip : {slip, truncated, missing}) {
         messages_.clear();
+        SCOPED_TRACE(zip.toStdString());
         EXPECT_EQ(w.openFile(zip, true, true), 0);
         ASSERT_EQ(messages_.size(), 1u) << zip.toStdString();
         EXPECT_EQ(messages_[0].caption, QStringLiteral("Planora: Zip-Fehler"));
         EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
-        EXPECT_FALSE(messages_[0].text.isEmpty());
+        const QString headline = QStringLiteral("Aus der Zip-Datei %1 wurde nichts geöffnet:\n\n");
+        EXPECT_TRUE(messages_[0].text.startsWith(headline.arg(zip)));
+        EXPECT_GT(messages_[0].text.size(), headline.arg(zip).size() + 10);  // the log follows
     }
-    EXPECT_EQ(list->count(), 0);
+    messages_.clear();
+    ASSERT_EQ(w.openFile(slip, true, true), 0);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_TRUE(messages_[0].text.contains(
+        QStringLiteral("../../boese.akt führt aus dem Zielordner heraus")))
+        << messages_[0].text.toStdString();
+    EXPECT_EQ(list->count(), 0);  // not even the good drawing beside the hostile entry
     EXPECT_TRUE(w.recentFiles().entries().empty());
     QDir tmp(dir_.filePath(QStringLiteral("tmp")));
     EXPECT_FALSE(QFileInfo::exists(dir_.filePath(QStringLiteral("boese.akt"))));
