@@ -5,7 +5,8 @@ Makes a zip file of two drawings in subfolders (with Python's zipfile, a folder 
 included), starts `planora` with it on the command line, sees both drawings listed as thumbnails
 in the column at the left and the last one named in the title as "plans.zip[...]", finds the
 unpacked files in a "zpt" folder below the temporary folder, closes the program through its menu
-and finds the "zpt" folder gone.
+and finds the "zpt" folder gone; then starts it again and ends it with SIGTERM, which must take
+the folder too.
 
 Needs DISPLAY, xdotool and ImageMagick's `import`/`convert`; exits with 77 (skipped) without
 them.
@@ -96,6 +97,22 @@ def main():
         close_through_menu(wid, proc, env)
         if glob.glob(os.path.join(tmp, "zpt*")):
             fail("der \"zpt\"-Ordner ist nach dem Ende des Programms noch da")
+
+        # --- Ended by a signal (a session ending, a kill from a script): the folder goes too.
+        proc = subprocess.Popen([args.planora, plans], env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, cwd=work)
+        wid = main_window(env)
+        wait_for(lambda: glob.glob(os.path.join(tmp, "zpt*", "OG", "Dach", "haus-1800.akt")), 15,
+                 "die Zip-Datei wird wieder ausgepackt")
+        wait_for(lambda: run(["xdotool", "getwindowname", wid], env=env).strip() == want, 15,
+                 "die zweite Zeichnung ist geöffnet")
+        proc.terminate()
+        try:
+            proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            fail("das Programm endet nicht auf SIGTERM")
+        if glob.glob(os.path.join(tmp, "zpt*")):
+            fail("der \"zpt\"-Ordner ist nach SIGTERM noch da")
         print("in Ordnung")
         return 0
     finally:
