@@ -47,6 +47,7 @@ def main():
 
     work = tempfile.mkdtemp(prefix="planora-zip-e2e-")
     proc = None
+    keeper = None
     try:
         config = os.path.join(work, "config")
         os.makedirs(config)
@@ -65,6 +66,11 @@ def main():
                    HOME=work, TMPDIR=tmp)
         env.pop("QT_QPA_PLATFORM", None)
 
+        # A client that stays connected: without one the X server resets between the two runs
+        # and refuses connections for a moment.
+        if shutil.which("xprop"):
+            keeper = subprocess.Popen(["xprop", "-root", "-spy"], env=env,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         proc = subprocess.Popen([args.planora, plans], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, cwd=work)
         wid = main_window(env)
@@ -116,9 +122,10 @@ def main():
         print("in Ordnung")
         return 0
     finally:
-        if proc is not None and proc.poll() is None:
-            proc.kill()
-            proc.wait(timeout=10)
+        for p in (proc, keeper):
+            if p is not None and p.poll() is None:
+                p.kill()
+                p.wait(timeout=10)
         shutil.rmtree(work, ignore_errors=True)
 
 
