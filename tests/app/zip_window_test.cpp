@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -183,33 +184,38 @@ TEST_F(ZipWindowTest, SavingAsZipPacksTheListWithProgressAndShowsItsErrors) {
     });
     // A timer stands for the window system's paint requests: both are only handled while the
     // run lets the window's events through.
-    QElapsedTimer clock;
-    std::vector<qint64> handled;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
-        if (bar->isVisible()) {
-            handled.push_back(clock.elapsed());
+    // Runs `work` and gives the times (ms) at which a timer was served while the bar was shown;
+    // paint requests of the window system are served the same way.
+    const auto servedDuring = [&](const std::function<void()>& work) {
+        QElapsedTimer clock;
+        std::vector<qint64> served;
+        QTimer ticker;
+        ticker.setInterval(10);
+        QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+            if (bar->isVisible()) {
+                served.push_back(clock.elapsed());
+            }
+        });
+        clock.start();
+        ticker.start();
+        work();
+        qint64 longest = served.empty() ? clock.elapsed() : served.front();
+        for (std::size_t i = 1; i < served.size(); ++i) {
+            longest = std::max(longest, served[i] - served[i - 1]);
         }
-    });
-    clock.start();
-    ticker.start();
-    w.executeCommand(CmdSave);
-    ticker.stop();
-    const qint64 runTime = clock.elapsed();
+        std::printf("run of %lld ms: events served %zu times, longest pause %lld ms\n",
+                    static_cast<long long>(clock.elapsed()), served.size(),
+                    static_cast<long long>(longest));
+        return served;
+    };
+    EXPECT_GE(servedDuring([&] { w.executeCommand(CmdSave); }).size(), 2u)
+        << "the window's events wait until packing is over";
 
     EXPECT_TRUE(messages_.empty()) << messages_[0].text.toStdString();
     EXPECT_TRUE(shownInPlace);
     EXPECT_EQ(titleDuring, QStringLiteral("Komprimiere - ") + zip);
     EXPECT_EQ(barMaximum, (24 * 1024 * 1024 + QFileInfo(a).size()) / 16384 + 1);
     EXPECT_EQ(maxValue, barMaximum);
-    ASSERT_GE(handled.size(), 2u) << "the window's events wait until packing is over";
-    qint64 longest = handled.front();
-    for (std::size_t i = 1; i < handled.size(); ++i) {
-        longest = std::max(longest, handled[i] - handled[i - 1]);
-    }
-    std::printf("packing took %lld ms, events handled %zu times, longest pause %lld ms\n",
-                static_cast<long long>(runTime), handled.size(), static_cast<long long>(longest));
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(w.windowTitle(), titleBefore);
 
@@ -222,7 +228,14 @@ TEST_F(ZipWindowTest, SavingAsZipPacksTheListWithProgressAndShowsItsErrors) {
     EXPECT_EQ(QString::fromUtf8(listing).split(u'\n', Qt::SkipEmptyParts),
               QStringList({QStringLiteral("Erdgeschoß.akt"), QStringLiteral("dach.akt")}));
 
-    // A listed file that is gone is reported after packing; the zip holds the rest.
+    // Unpacking it again gives back the umlaut name.
+    EXPECT_EQ(w.openFile(zip, true, true), 0);
+    ASSERT_EQ(w.documentListWidget()->count(), 3);  // the random "dach.akt" is rejected
+    EXPECT_EQ(w.documentListWidget()->item(2)->text(), QStringLiteral("Erdgeschoß.akt"));
+    messages_.clear();
+
+    // A listed file that is gone is reported after packing; the zip holds the rest, the two
+    // drawings of the same name from different folders as two entries.
     ASSERT_TRUE(QFile::remove(b));
     questions_.clear();
     w.executeCommand(CmdSave);
@@ -231,7 +244,8 @@ TEST_F(ZipWindowTest, SavingAsZipPacksTheListWithProgressAndShowsItsErrors) {
     EXPECT_EQ(messages_[0].text,
               QStringLiteral("Datei %1 fehlte und wurde nicht gezipped!").arg(b));
     EXPECT_EQ(runProgram(QStringLiteral("unzip"), {QStringLiteral("-Z1"), zip}, &listing), 0);
-    EXPECT_EQ(QString::fromUtf8(listing).trimmed(), QStringLiteral("Erdgeschoß.akt"));
+    EXPECT_EQ(QString::fromUtf8(listing).split(u'\n', Qt::SkipEmptyParts),
+              QStringList({QStringLiteral("Erdgeschoß.akt"), QStringLiteral("Erdgeschoß.akt")}));
 }
 
 TEST_F(ZipWindowTest, OpeningAZipListsEveryDrawingInItsFoldersWithTheZipInTheTitle) {
