@@ -327,6 +327,14 @@ TEST_F(ZipWindowTest, HostileOrDamagedZipShowsTheZipErrorsAndOpensNothing) {
     QDir tmp(dir_.filePath(QStringLiteral("tmp")));
     EXPECT_FALSE(QFileInfo::exists(dir_.filePath(QStringLiteral("boese.akt"))));
     EXPECT_FALSE(tmp.exists(QStringLiteral("boese.akt")));
+
+    // No temporary folder to unpack into: said so, nothing registered.
+    qputenv("TMPDIR", file(QStringLiteral("gibt-es-nicht")).toLocal8Bit());
+    messages_.clear();
+    EXPECT_EQ(w.openFile(slip, true, true), 0);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].caption, QStringLiteral("Planora - Information"));
+    EXPECT_EQ(messages_[0].text, QStringLiteral("Zip-Datei konnte nicht ausgepackt werden!"));
 }
 
 TEST_F(ZipWindowTest, TemporaryFoldersGoWhenTheWindowClosesOrIsDestroyed) {
