@@ -66,8 +66,8 @@ def main():
                    HOME=work, TMPDIR=tmp)
         env.pop("QT_QPA_PLATFORM", None)
 
-        # A client that stays connected: without one the X server resets between the two runs
-        # and refuses connections for a moment.
+        # A client that stays connected, so that the X server does not reset between the two
+        # runs.
         if shutil.which("xprop"):
             keeper = subprocess.Popen(["xprop", "-root", "-spy"], env=env,
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
