@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -68,6 +69,31 @@ QRect toQRect(const ZoomWindowTool::Rect& r) {
     return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
 }
 
+// The view of a picture with `ratio` device pixels per window pixel: the same drawing area, the
+// scale and the device origin multiplied.
+ViewTransform deviceView(const ViewTransform& view, qreal ratio) {
+    if (ratio == 1.0) {
+        return view;
+    }
+    ViewTransform device = view;
+    device.scale *= ratio;
+    device.deviceOriginX = static_cast<std::int32_t>(std::lround(view.deviceOriginX * ratio));
+    device.deviceOriginY = static_cast<std::int32_t>(std::lround(view.deviceOriginY * ratio));
+    return device;
+}
+
+// The device pixels that cover the window pixels of `area`.
+QRect deviceRect(const QRect& area, qreal ratio) {
+    if (ratio == 1.0) {
+        return area;
+    }
+    const int left = static_cast<int>(std::floor(area.left() * ratio));
+    const int top = static_cast<int>(std::floor(area.top() * ratio));
+    const int right = static_cast<int>(std::ceil((area.right() + 1) * ratio));
+    const int bottom = static_cast<int>(std::ceil((area.bottom() + 1) * ratio));
+    return QRect(left, top, right - left, bottom - top);
+}
+
 }  // namespace
 
 struct GraphicsWindow::Private {
@@ -79,6 +105,7 @@ struct GraphicsWindow::Private {
         std::size_t count = 0;
         std::uint32_t background = 0;
         QSize size;
+        qreal ratio = 1.0;
 
         bool operator==(const CacheKey&) const = default;
     };
@@ -86,16 +113,29 @@ struct GraphicsWindow::Private {
     Private(GraphicsWindow& window, ViewerState& viewerState) : q(window), state(viewerState) {}
 
     CacheKey currentKey() const {
-        return CacheKey{state.view.displayedView(),         state.drawingGeneration,
-                        state.drawing.store.elementArray(), state.drawing.store.elementCount(),
-                        state.renderer.backgroundColour(),  q.size()};
+        return CacheKey{state.view.displayedView(),
+                        state.drawingGeneration,
+                        state.drawing.store.elementArray(),
+                        state.drawing.store.elementCount(),
+                        state.renderer.backgroundColour(),
+                        q.size(),
+                        ratio()};
     }
     bool cacheCurrent() const { return cacheKey && *cacheKey == currentKey(); }
 
-    // The window shows the displayed view in the pen colours.
+    // Device pixels per window pixel: the picture is drawn at the screen's resolution, so that
+    // a line is one device pixel wide and nothing is stretched.
+    qreal ratio() const { return q.devicePixelRatioF(); }
+    QSize deviceSize() const {
+        const qreal r = ratio();
+        return QSize(static_cast<int>(std::ceil(q.width() * r)),
+                     static_cast<int>(std::ceil(q.height() * r)));
+    }
+
+    // The window shows the displayed view in the pen colours, at the device resolution.
     RenderRequest windowRequest() const {
         RenderRequest request;
-        request.view = state.view.displayedView();
+        request.view = deviceView(state.view.displayedView(), ratio());
         request.blackOutput = false;
         return request;
     }
@@ -111,7 +151,8 @@ struct GraphicsWindow::Private {
     // Draws one rectangle of the cache anew, with the pixels a whole drawing gives there. The
     // renderer leaves out every element that cannot reach into the rectangle; the painter's clip
     // keeps the rest of the cache as it is.
-    void render(const QRect& area) {
+    void render(const QRect& windowArea) {
+        const QRect area = deviceRect(windowArea, ratio()).intersected(cache.rect());
         QPainter painter(&cache);
         painter.setClipRect(area);
         painter.fillRect(area, colourFromColorref(state.renderer.backgroundColour()));
@@ -125,7 +166,7 @@ struct GraphicsWindow::Private {
         if (cacheCurrent()) {
             return;
         }
-        const QSize size = q.size();
+        const QSize size = deviceSize();
         if (cache.size() != size) {
             cache = QImage(size, QImage::Format_RGB32);
         }
@@ -145,7 +186,10 @@ struct GraphicsWindow::Private {
     // bottom - 1), every pixel once, so that doing it twice restores the picture. An inverting
     // operation ignores the colour of the pen it is drawn with.
     void invertOutline(const ZoomWindowTool::Rect& r) {
-        const QRect outline = toQRect(r);
+        const qreal k = ratio();
+        const QRect outline = k == 1.0 ? toQRect(r)
+                                       : QRect(QPoint(int(r.left * k), int(r.top * k)),
+                                               QPoint(int(r.right * k) - 1, int(r.bottom * k) - 1));
         if (outline.isEmpty()) {
             return;
         }
@@ -176,7 +220,9 @@ struct GraphicsWindow::Private {
         if (band) {
             invertOutline(*band);
         }
-        applyHitMarker(cache, measure);
+        if (const auto at = measure.hitMarker()) {
+            invertHitMarkerAt(*at);
+        }
     }
 
     ClientRect client() const { return {0, 0, q.width(), q.height()}; }
@@ -184,6 +230,7 @@ struct GraphicsWindow::Private {
     // Inverts the hit marker at `at` in the picture; a second call restores the pixels.
     void invertHitMarkerAt(DevicePoint at) {
         QPainter painter(&cache);
+        painter.scale(ratio(), ratio());
         drawHitMarker(painter, at);
     }
 
@@ -293,7 +340,11 @@ struct GraphicsWindow::Private {
         const DevicePoint d = state.view.panDragMove(w, h, x, y);
         // The renderer draws a strip at any edge on its own; a move by the whole window or more
         // leaves nothing to keep.
-        if (!wasCurrent || std::abs(d.x) >= w || std::abs(d.y) >= h) {
+        // At a fractional ratio a window pixel is no whole number of device pixels: the picture
+        // is drawn anew.
+        const qreal k = ratio();
+        const int step = static_cast<int>(k);
+        if (!wasCurrent || std::abs(d.x) >= w || std::abs(d.y) >= h || step != k) {
             viewChanged();
             return;
         }
@@ -305,7 +356,7 @@ struct GraphicsWindow::Private {
         if (const auto at = measure.hitMarker()) {
             invertHitMarkerAt(*at);
         }
-        scrollImage(cache, d.x, d.y);
+        scrollImage(cache, d.x * step, d.y * step);
         for (const QRect& strip : uncoveredByScroll(w, h, d.x, d.y)) {
             render(strip);
         }
@@ -386,6 +437,47 @@ void GraphicsWindow::zoomAtGlobalPoint(const QPoint& globalPos, double factor) {
     d->viewChanged();
 }
 
+void GraphicsWindow::zoomAtCentre(double factor) {
+    d->state.view.zoomAtPoint(width(), height(), width() / 2, height() / 2, factor);
+    d->viewChanged();
+}
+
+void GraphicsWindow::panTowards(Qt::ArrowType edge) {
+    const int w = width();
+    const int h = height();
+    int x = w / 2;
+    int y = h / 2;
+    switch (edge) {
+        case Qt::LeftArrow:
+            x = 0;
+            break;
+        case Qt::RightArrow:
+            x = w - 1;
+            break;
+        case Qt::UpArrow:
+            y = 0;
+            break;
+        case Qt::DownArrow:
+            y = h - 1;
+            break;
+        case Qt::NoArrow:
+            return;
+    }
+    if (d->state.view.panStep(w, h, x, y)) {
+        d->viewChanged();
+    }
+}
+
+bool GraphicsWindow::cancelZoomWindow() {
+    if (!d->zoomTool.active()) {
+        return false;
+    }
+    d->apply(
+        d->zoomTool.handle(ZoomWindowTool::Event::Cancel, 0, 0, d->state.view, width(), height()));
+    emit statusTextRequested(0, QString());  // "Fenster zoomen: ..." no longer applies
+    return true;
+}
+
 void GraphicsWindow::drawingLoaded() {
     d->cacheKey.reset();
     zoomAll();
@@ -455,7 +547,8 @@ void GraphicsWindow::paintEvent(QPaintEvent* event) {
         return;
     }
     d->ensureCache();
-    painter.drawImage(event->rect(), d->cache, event->rect());
+    painter.drawImage(QRectF(event->rect()), d->cache,
+                      QRectF(deviceRect(event->rect(), d->ratio())));
     paintMeasureOverlay(painter, d->measure, size());
 }
 

@@ -30,6 +30,12 @@ class GraphicsWindow : public QWidget {
     void redraw();           // "&Bild neuzeichnen": repaint everything
     // Wheel zoom about a point given in global (screen) coordinates; factor 0.8 or 1.25.
     void zoomAtGlobalPoint(const QPoint& globalPos, double factor);
+    // Keyboard zoom: the factor of a wheel step (1.25 or 0.8) about the window's centre.
+    void zoomAtCentre(double factor);
+    // Keyboard pan: the step of a Ctrl + click at the middle of the edge the arrow points to.
+    void panTowards(Qt::ArrowType edge);
+    // Esc: ends a zoom window in progress; false when there was none.
+    bool cancelZoomWindow();
     // After a successful load: forget what belonged to the previous drawing and zoom to all.
     void drawingLoaded();
     // After colours or layers changed: repaint with the new state.
