@@ -854,7 +854,11 @@ struct MainWindow::BackgroundLoad {
     std::atomic<bool> cancel{false};
     std::atomic<int> percent{0};
     QEventLoop loop;
+    bool announced = false;  // backgroundLoadStarted was emitted
 };
+
+// The longest the window blocks on a load before it answers input again.
+constexpr int kAnswerWithinMs = 25;
 
 OpenResult MainWindow::readDrawing(const QString& path) {
     const std::string local = localFileName(path);
@@ -870,22 +874,37 @@ OpenResult MainWindow::readDrawing(const QString& path) {
     // The future's destructor waits for the thread, so `load` outlives every use of it there.
     std::future<OpenResult> pending =
         std::async(std::launch::async, [local, options] { return openDrawing(local, options); });
-    if (backgroundLoadDelayMs_ > 0 && pending.wait_for(std::chrono::milliseconds(
-                                          backgroundLoadDelayMs_)) == std::future_status::ready) {
+    // The window blocks for no longer than it may take to answer input; a load that takes
+    // longer goes on while the window runs its event loop.
+    const auto started = std::chrono::steady_clock::now();
+    const int blockMs = std::min(backgroundLoadDelayMs_, kAnswerWithinMs);
+    if (blockMs > 0 &&
+        pending.wait_for(std::chrono::milliseconds(blockMs)) == std::future_status::ready) {
         return pending.get();
     }
-
-    // Longer than a moment: the window answers input while the thread reads on.
     loading_ = &load;
-    const QString before = statusText(StatusMessagePart);
+    setIntakeEnabled(false);
+    // Longer than the delay: the wait cursor and "Lade <name> … n %" show.
+    bool shown = false;
+    QString before;
     const QString name = fileNameOfPath(path);
-    auto showProgress = [this, &load, &name] {
+    auto showProgress = [&] {
+        if (!shown) {
+            if (std::chrono::steady_clock::now() - started <
+                std::chrono::milliseconds(backgroundLoadDelayMs_)) {
+                return;
+            }
+            shown = true;
+            before = statusText(StatusMessagePart);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
         setStatusText(StatusMessagePart,
                       QStringLiteral("Lade %1 … %2 %").arg(name).arg(load.percent.load()));
+        if (!load.announced) {
+            load.announced = true;
+            emit backgroundLoadStarted(path);
+        }
     };
-    showProgress();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    setIntakeEnabled(false);
     QTimer poll;
     poll.setInterval(20);
     connect(&poll, &QTimer::timeout, &load.loop, [&] {
@@ -896,15 +915,17 @@ OpenResult MainWindow::readDrawing(const QString& path) {
         }
     });
     poll.start();
-    emit backgroundLoadStarted(path);
+    showProgress();
     if (!load.cancel.load() &&
         pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
         load.loop.exec();
     }
     poll.stop();
     setIntakeEnabled(true);
-    QApplication::restoreOverrideCursor();
-    setStatusText(StatusMessagePart, before);
+    if (shown) {
+        QApplication::restoreOverrideCursor();
+        setStatusText(StatusMessagePart, before);
+    }
     loading_ = nullptr;
     OpenResult result = pending.get();  // after a cancel the reader stops at its next step
     if (load.cancel.load()) {

@@ -83,8 +83,9 @@ class MainWindow : public QMainWindow {
     // Opens each path; reports and explains rejections. Returns the number rejected.
     int openFileList(const QStringList& paths, bool rebuildRecentMenu);
     void explainRejectedFiles(int count);
-    // A drawing whose load takes longer than this is read on another thread while the window
-    // stays usable. 0 reads every drawing that way, a negative delay none.
+    // Drawings are read on another thread; the window answers input after at most 25 ms. A load
+    // that takes longer than this delay shows the wait cursor and its progress in part 0. 0
+    // shows them at once, a negative delay reads on the window's thread.
     void setBackgroundLoadDelay(int milliseconds) { backgroundLoadDelayMs_ = milliseconds; }
     // Whether a drawing is being read on another thread now.
     bool loadInProgress() const { return loading_ != nullptr; }
