@@ -116,7 +116,7 @@ def check_device_pixels(args, work, env):
               % (drawn, 100 * share))
         if drawn < 500:
             fail("zu wenig Zeichnung im Bild (%d)" % drawn)
-        if share < 0.2:
+        if share < 0.05:
             fail("das Bild ist gestreckt, nicht in Gerätepixeln gezeichnet (%.1f %%)"
                  % (100 * share))
     finally:
