@@ -4,7 +4,8 @@
 1. Starts `planora` with a drawing of 4,000,000 element records on its command line. While the
    drawing is read, clicks the "&Datei" menu and requires the menu on screen within 0.5 s, with
    the load still going on (the title does not name the drawing yet); then waits for the load
-   to end (the title names it).
+   to end (the title names it). A second start is cancelled with Esc during the load and keeps
+   its window without the drawing.
 2. Starts `planora` with QT_SCALE_FACTOR=2 on an example drawing and checks in a screenshot that
    the picture is drawn at the device resolution: a picture drawn at window resolution and
    stretched would repeat every pixel column twice.
@@ -75,7 +76,28 @@ def check_menu_during_load(args, work, env):
         if not still_loading:
             fail("die Zeichnung war schon geladen, als das Menü erschien")
         wait_for(lambda: "gross-4m.akt" in title_of(wid, env), 180, "Laden endet")
-        print("geladen nach %.1f s" % (time.monotonic() - clicked))
+        loaded = time.monotonic() - clicked + 1.0
+        print("geladen nach %.1f s" % loaded)
+    finally:
+        proc.kill()
+        proc.wait()
+
+    # Esc during the load: the window stays without the drawing, also well after the time the
+    # load took above. The first run's windows are gone first.
+    wait_for(lambda: not find_windows("^KVN-CAD-Betrachter", env), 20, "Fenster verschwindet")
+    proc = start(args.planora, drawing, env)
+    try:
+        wid = main_window(env)
+        x, y, w, h = geometry(wid, env)
+        time.sleep(1.0)
+        run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env)
+        run(["xdotool", "key", "--window", wid, "Escape"], env=env)
+        time.sleep(max(3.0, 2 * loaded))
+        if "gross-4m.akt" in title_of(wid, env):
+            fail("Esc hat das Laden nicht abgebrochen")
+        if proc.poll() is not None:
+            fail("das Programm endete nach dem Abbruch des Ladens")
+        print("Esc bricht das Laden ab")
     finally:
         proc.kill()
         proc.wait()
@@ -83,6 +105,7 @@ def check_menu_during_load(args, work, env):
 
 
 def check_device_pixels(args, work, env):
+    wait_for(lambda: not find_windows("^KVN-CAD-Betrachter", env), 20, "Fenster verschwindet")
     drawing = os.path.join(work, "haus-2500.akt")
     shutil.copyfile(args.example, drawing)
     scaled = dict(env, QT_SCALE_FACTOR="2")
