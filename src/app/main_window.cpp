@@ -920,6 +920,10 @@ OpenResult MainWindow::readDrawing(const QString& path) {
         pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
         load.loop.exec();
     }
+    // The loop also ends when the program quits: a load that is not complete then is dropped.
+    if (pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        load.cancel.store(true);
+    }
     poll.stop();
     setIntakeEnabled(true);
     if (shown) {
