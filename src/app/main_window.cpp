@@ -189,6 +189,8 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     statusLine_->setText(StatusMessagePart, QString());
     // The layer panel takes the document list's place while it is open.
     layerPanel_ = new LayerPanelWidget(state_.drawing, client_);
+    connect(layerPanel_, &LayerPanelWidget::aboutToChangeLayers, graphics_,
+            &GraphicsWindow::finishPictures);
     connect(layerPanel_, &LayerPanelWidget::layersChanged, this, &MainWindow::coloursChanged);
     // The measured value next to the cursor; a window of its own that never takes the focus.
     tooltip_ = new TooltipWindow(this);
@@ -226,7 +228,10 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     restoreWindowPosition();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The drawing goes before the child windows: the graphics window stops reading it first.
+    graphics_->finishPictures();
+}
 
 void MainWindow::setLogoWindow(LogoWindow* logo) {
     logo_ = logo;
@@ -807,6 +812,7 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
                 return 0;
             }
             if (opened.ok()) {
+                graphics_->finishPictures();
                 installDrawing(state_, std::move(*opened.model));
                 if (addToList) {
                     // The thumbnail is rendered with a view of its own; the window's view is

@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "graphics_cursors.h"
@@ -21,6 +24,9 @@ namespace planora {
 namespace {
 
 constexpr int kCursorStackSize = 10;
+// From this many elements a whole picture is drawn on the worker thread while the window shows
+// the previous one moved and scaled to the new view.
+constexpr std::size_t kWorkerMinElements = 200'000;
 // One notch of a mouse wheel.
 constexpr int kWheelStep = 120;
 
@@ -166,6 +172,10 @@ struct GraphicsWindow::Private {
         if (cacheCurrent()) {
             return;
         }
+        if (state.drawing.store.elementCount() >= kWorkerMinElements && workerWanted) {
+            requestPicture();
+            return;
+        }
         const QSize size = deviceSize();
         if (cache.size() != size) {
             cache = QImage(size, QImage::Format_RGB32);
@@ -175,6 +185,7 @@ struct GraphicsWindow::Private {
             applyMarks();
         }
         cacheKey = currentKey();
+        shownKey = cacheKey;
     }
 
     void invalidate() {
@@ -362,10 +373,159 @@ struct GraphicsWindow::Private {
         }
         applyMarks();
         cacheKey = currentKey();
+        shownKey = cacheKey;
         if (band || measure.hitMarker()) {
             q.update();
         } else {
             q.scroll(d.x, d.y);
+        }
+    }
+
+    // ---- The worker thread for whole pictures of large drawings ----
+
+    struct Job {
+        CacheKey key;
+        RenderRequest request;
+        QSize size;
+        std::uint32_t background = 0;
+        std::array<std::int32_t, Renderer::kPenCount - 1> pens{};
+        std::vector<std::uint32_t> palette;
+    };
+
+    // The cache at once shows the previous picture moved and scaled to the new view; the exact
+    // picture is asked of the worker and replaces it when it is done.
+    void requestPicture() {
+        const CacheKey key = currentKey();
+        if (requestedKey && *requestedKey == key) {
+            return;  // the worker is at it
+        }
+        const QSize size = deviceSize();
+        QImage preview(size, QImage::Format_RGB32);
+        preview.fill(colourFromColorref(state.renderer.backgroundColour()));
+        if (shownKey && !cache.isNull() && shownKey->generation == key.generation &&
+            shownKey->elements == key.elements) {
+            QPainter painter(&preview);
+            painter.setTransform(
+                previewTransform(shownKey->view, key.view, shownKey->ratio, key.ratio));
+            painter.drawImage(QPointF(0, 0), cache);
+        }
+        cache = std::move(preview);
+        cacheKey.reset();
+        shownKey = key;  // the preview's pixels stand where this view puts them
+
+        Job job;
+        job.key = key;
+        job.request = windowRequest();
+        job.size = size;
+        job.background = state.renderer.backgroundColour();
+        const auto& pens = state.renderer.penTable();
+        std::copy(pens.begin() + 1, pens.end(), job.pens.begin());
+        job.palette = state.renderer.palette();
+        {
+            std::lock_guard lock(workerMutex);
+            pending = std::move(job);  // a newer request replaces one not yet started
+        }
+        requestedKey = key;
+        startWorker();
+        workerWake.notify_one();
+    }
+
+    // Window pixels of the old view to window pixels of the new one.
+    static QTransform previewTransform(const ViewTransform& from, const ViewTransform& to,
+                                       qreal fromRatio, qreal toRatio) {
+        const double k = to.scale / from.scale;
+        // x' = (x - ox) * k + (wx - wx') * s' + ox'; likewise y with the axis upside down.
+        const double dx = (from.worldOriginX - to.worldOriginX) * to.scale;
+        const double dy = (to.worldOriginY - from.worldOriginY) * to.scale;
+        QTransform t;
+        t.scale(toRatio, toRatio);
+        t.translate(to.deviceOriginX + dx, to.deviceOriginY - dy);
+        t.scale(k, k);
+        t.translate(-from.deviceOriginX, -from.deviceOriginY);
+        t.scale(1 / fromRatio, 1 / fromRatio);
+        return t;
+    }
+
+    void startWorker() {
+        if (worker.joinable()) {
+            return;
+        }
+        worker = std::thread([this] { workerLoop(); });
+    }
+
+    void workerLoop() {
+        Renderer renderer;  // its own caches: the window's renderer stays free for strips
+        std::uint64_t generation = 0;
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(workerMutex);
+                workerWake.wait(lock, [this] { return stopping || pending.has_value(); });
+                if (stopping) {
+                    return;
+                }
+                job = std::move(*pending);
+                pending.reset();
+                busy = true;
+            }
+            if (job.key.generation != generation) {
+                // What was worked out for the previous drawing does not hold for this one.
+                renderer.invalidateElementCache();
+                generation = job.key.generation;
+            }
+            renderer.setPenTable(job.pens);
+            renderer.setColourPalette(job.palette);
+            renderer.setBackgroundColour(job.background);
+            QImage picture(job.size, QImage::Format_RGB32);
+            picture.fill(colourFromColorref(job.background));
+            {
+                QPainter painter(&picture);
+                PainterSurface surface(painter, picture.width(), picture.height());
+                renderer.render(surface, state.drawing.store, job.request);
+            }
+            QMetaObject::invokeMethod(
+                &q,
+                [this, key = job.key, picture = std::move(picture)]() mutable {
+                    pictureDone(key, std::move(picture));
+                },
+                Qt::QueuedConnection);
+            {
+                std::lock_guard lock(workerMutex);
+                busy = false;
+            }
+            workerIdle.notify_all();
+        }
+    }
+
+    void pictureDone(const CacheKey& key, QImage picture) {
+        if (!(key == currentKey()) || cacheCurrent()) {
+            return;  // the view moved on; its own picture is on the way
+        }
+        cache = std::move(picture);
+        applyMarks();
+        cacheKey = key;
+        shownKey = key;
+        requestedKey.reset();
+        q.update();
+    }
+
+    // Waits until the worker no longer reads the drawing; a waiting job is dropped.
+    void finishPictures() {
+        std::unique_lock lock(workerMutex);
+        pending.reset();
+        workerIdle.wait(lock, [this] { return !busy; });
+        requestedKey.reset();
+    }
+
+    void stopWorker() {
+        {
+            std::lock_guard lock(workerMutex);
+            stopping = true;
+            pending.reset();
+        }
+        workerWake.notify_all();
+        if (worker.joinable()) {
+            worker.join();
         }
     }
 
@@ -389,6 +549,17 @@ struct GraphicsWindow::Private {
     QPoint panLast;
     int wheelRemainder = 0;
     std::optional<WorldPoint> lastClick;
+
+    bool workerWanted = true;
+    std::optional<CacheKey> shownKey;      // the view the cache's pixels are drawn for
+    std::optional<CacheKey> requestedKey;  // the picture asked of the worker
+    std::thread worker;
+    std::mutex workerMutex;
+    std::condition_variable workerWake;
+    std::condition_variable workerIdle;
+    std::optional<Job> pending;
+    bool busy = false;
+    bool stopping = false;
 };
 
 GraphicsWindow::GraphicsWindow(ViewerState& state, QWidget* parent)
@@ -411,7 +582,23 @@ GraphicsWindow::GraphicsWindow(ViewerState& state, QWidget* parent)
     pushCursor(d->frame);
 }
 
-GraphicsWindow::~GraphicsWindow() = default;
+GraphicsWindow::~GraphicsWindow() {
+    d->stopWorker();
+}
+
+void GraphicsWindow::finishPictures() {
+    d->finishPictures();
+}
+
+bool GraphicsWindow::pictureExact() const {
+    return d->cacheCurrent();
+}
+
+void GraphicsWindow::setPictureWorkerEnabled(bool enabled) {
+    d->finishPictures();
+    d->workerWanted = enabled;
+    d->invalidate();
+}
 
 void GraphicsWindow::zoomAll() {
     d->state.view.zoomAll(width(), height(), d->state.drawing.store);

@@ -41,6 +41,15 @@ class GraphicsWindow : public QWidget {
     // After colours or layers changed: repaint with the new state.
     void drawingChanged();
 
+    // Whole pictures of large drawings are drawn on a worker thread; meanwhile the previous
+    // picture shows moved and scaled to the new view. finishPictures() waits until the worker
+    // no longer reads the drawing: call it before the drawing is changed or replaced.
+    void finishPictures();
+    // Whether the picture on screen is the exact one for the current view.
+    bool pictureExact() const;
+    // On by default; off draws every picture on the window's thread.
+    void setPictureWorkerEnabled(bool enabled);
+
     bool zoomWindowActive() const;
     // The drawing point of the last plain left click (nothing before the first).
     std::optional<WorldPoint> lastClickWorld() const;
