@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -19,6 +21,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -29,6 +32,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <future>
+#include <vector>
 
 #include "clipboard_copy.h"
 #include "colour_dialog.h"
@@ -43,6 +49,7 @@
 #include "layer_panel_widget.h"
 #include "local_file_names.h"
 #include "logo_window.h"
+#include "message_box_layout.h"
 #include "open_drawing.h"
 #include "output_file.h"
 #include "progress.h"
@@ -173,10 +180,30 @@ std::optional<QString> copyRegularFile(const std::string& source, const std::str
     return std::nullopt;
 }
 
+// Commands that bring a file in; refused while a drawing is read in the background.
+bool isIntakeCommand(int id) {
+    switch (id) {
+        case CmdOpen:
+        case CmdOpenCommandLineFiles:
+        case CmdLoadArchiveUnnamed:
+        case CmdListShow:
+        case CmdListRefresh:
+        case CmdListUnzip:
+            return true;
+        default:
+            return id >= CmdRecentFirst && id <= CmdRecentLast;
+    }
+}
+
+bool endsWithZip(const QString& path) {
+    return path.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive);
+}
+
 }  // namespace
 
 void showMessageBox(const MessageRequest& request) {
     QMessageBox box(request.icon, request.caption, request.text, QMessageBox::Ok);
+    keepLineBreaks(box);
     box.exec();
 }
 
@@ -245,11 +272,17 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     progressBar_->hide();
     // The layer panel takes the document list's place while it is open.
     layerPanel_ = new LayerPanelWidget(state_.drawing, client_);
+    connect(layerPanel_, &LayerPanelWidget::aboutToChangeLayers, graphics_,
+            &GraphicsWindow::finishPictures);
     connect(layerPanel_, &LayerPanelWidget::layersChanged, this, &MainWindow::coloursChanged);
     // The measured value next to the cursor; a window of its own that never takes the focus.
     tooltip_ = new TooltipWindow(this);
-    connect(graphics_, &GraphicsWindow::measureTextChanged, this,
-            [this](const QString& text) { tooltip_->showTextAtCursor(text); });
+    connect(graphics_, &GraphicsWindow::measureTextChanged, this, [this](const QString& text) {
+        if (!text.isEmpty()) {
+            measureStatusText_ = text;
+        }
+        tooltip_->showTextAtCursor(text);
+    });
     graphics_->installEventFilter(this);
 
     // Messages of the colour configuration and the print commands go through the message
@@ -278,7 +311,10 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     restoreWindowPosition();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The drawing goes before the child windows: the graphics window stops reading it first.
+    graphics_->finishPictures();
+}
 
 void MainWindow::setLogoWindow(LogoWindow* logo) {
     logo_ = logo;
@@ -453,6 +489,11 @@ void MainWindow::addMenuItems(QMenu* menu, std::span<const MenuItem> items) {
                 QAction* a = menu->addAction(menuText(item));
                 const int id = item.id;
                 a->setData(id);
+                QList<QKeySequence> keys;
+                for (const QKeyCombination& key : commandShortcuts(id)) {
+                    keys << QKeySequence(key);
+                }
+                a->setShortcuts(keys);  // shown beside the item; the text stays as it is
                 const auto feature = commandFeature(id);
                 a->setEnabled(!item.greyed && feature && featureAvailable(*feature));
                 if (item.radio) {
@@ -611,9 +652,49 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Plus:
+            graphics_->zoomAtCentre(1.25);
+            break;
+        case Qt::Key_Minus:
+            graphics_->zoomAtCentre(0.8);
+            break;
+        case Qt::Key_Left:
+            graphics_->panTowards(Qt::LeftArrow);
+            break;
+        case Qt::Key_Right:
+            graphics_->panTowards(Qt::RightArrow);
+            break;
+        case Qt::Key_Up:
+            graphics_->panTowards(Qt::UpArrow);
+            break;
+        case Qt::Key_Down:
+            graphics_->panTowards(Qt::DownArrow);
+            break;
+        case Qt::Key_Escape:
+            if (loading_) {
+                cancelLoad();
+                break;
+            }
+            // One mode per key press: a zoom window in progress first, then the measuring mode.
+            if (!graphics_->cancelZoomWindow() && measureMarks_.offEnabled) {
+                executeCommand(CmdMeasureOff);
+            }
+            break;
+        default:
+            QMainWindow::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
 // ---- Commands ----
 
 void MainWindow::executeCommand(int id) {
+    if (loading_ && isIntakeCommand(id)) {
+        return;  // one load at a time; the menu items are greyed meanwhile
+    }
     if (id >= CmdRecentFirst && id <= CmdRecentLast) {
         if (const auto path = recent_.recentPath(id)) {
             if (openFile(*path, false, true) > 0) {
@@ -729,6 +810,12 @@ void MainWindow::executeCommand(int id) {
         case CmdMeasureOff:
             graphics_->endMeasuring();  // also empties and hides the tooltip
             markMeasureMode(id);
+            // A measured value or "Text: [...]" left in part 0 belongs to the mode just ended.
+            if (!measureStatusText_.isEmpty() &&
+                statusText(StatusMessagePart) == measureStatusText_) {
+                setStatusText(StatusMessagePart, QString());
+            }
+            measureStatusText_.clear();
             return;
         case CmdSnapEndPoint:
         case CmdSnapMidPoint:
@@ -808,8 +895,13 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
     }
     switch (classifyFile(path)) {
         case FileKind::Drawing: {
-            OpenResult opened = openDrawing(localFileName(path));
+            OpenResult opened = readDrawing(path);
+            if (opened.cancelled) {
+                // Nothing changes: the drawing, its view and the status line stay.
+                return 0;
+            }
             if (opened.ok()) {
+                graphics_->finishPictures();
                 installDrawing(state_, std::move(*opened.model));
                 if (addToList) {
                     // The thumbnail is rendered with a view of its own; the window's view is
@@ -853,6 +945,122 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
     }
     buildRecentMenu();
     return rejected;
+}
+
+struct MainWindow::BackgroundLoad {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> percent{0};
+    QEventLoop loop;
+    bool announced = false;  // backgroundLoadStarted was emitted
+};
+
+// The longest the window blocks on a load before it answers input again.
+constexpr int kAnswerWithinMs = 25;
+
+OpenResult MainWindow::readDrawing(const QString& path) {
+    const std::string local = localFileName(path);
+    // A load asked for while another runs in the background (a nested intake) is read here at
+    // once.
+    if (loading_ || backgroundLoadDelayMs_ < 0) {
+        return openDrawing(local);
+    }
+    BackgroundLoad load;
+    OpenOptions options;
+    options.cancel = &load.cancel;
+    options.progress = [&load](int percent) { load.percent.store(percent); };
+    // The future's destructor waits for the thread, so `load` outlives every use of it there.
+    std::future<OpenResult> pending =
+        std::async(std::launch::async, [local, options] { return openDrawing(local, options); });
+    // The window blocks for no longer than it may take to answer input; a load that takes
+    // longer goes on while the window runs its event loop.
+    const auto started = std::chrono::steady_clock::now();
+    const int blockMs = std::min(backgroundLoadDelayMs_, kAnswerWithinMs);
+    if (blockMs > 0 &&
+        pending.wait_for(std::chrono::milliseconds(blockMs)) == std::future_status::ready) {
+        return pending.get();
+    }
+    loading_ = &load;
+    setIntakeEnabled(false);
+    // Longer than the delay: the wait cursor and "Lade <name> … n %" show.
+    bool shown = false;
+    QString before;
+    const QString name = fileNameOfPath(path);
+    auto showProgress = [&] {
+        if (!shown) {
+            if (std::chrono::steady_clock::now() - started <
+                std::chrono::milliseconds(backgroundLoadDelayMs_)) {
+                return;
+            }
+            shown = true;
+            before = statusText(StatusMessagePart);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+        setStatusText(StatusMessagePart,
+                      QStringLiteral("Lade %1 … %2 %").arg(name).arg(load.percent.load()));
+        if (!load.announced) {
+            load.announced = true;
+            emit backgroundLoadStarted(path);
+        }
+    };
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, &load.loop, [&] {
+        if (pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+            load.loop.quit();
+        } else {
+            showProgress();
+        }
+    });
+    poll.start();
+    showProgress();
+    if (!load.cancel.load() &&
+        pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        load.loop.exec();
+    }
+    // The loop also ends when the program quits: a load that is not complete then is dropped.
+    if (pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        load.cancel.store(true);
+    }
+    poll.stop();
+    setIntakeEnabled(true);
+    if (shown) {
+        QApplication::restoreOverrideCursor();
+        setStatusText(StatusMessagePart, before);
+    }
+    loading_ = nullptr;
+    OpenResult result = pending.get();  // after a cancel the reader stops at its next step
+    if (load.cancel.load()) {
+        // Only a complete load that nobody cancelled replaces the drawing.
+        OpenResult cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
+    return result;
+}
+
+void MainWindow::cancelLoad() {
+    if (loading_) {
+        loading_->cancel.store(true);
+        loading_->loop.quit();
+    }
+}
+
+void MainWindow::setIntakeEnabled(bool enabled) {
+    setAcceptDrops(enabled);
+    for (QMenu* menu : {fileMenu_, frameContextMenu_, listContextMenu_}) {
+        for (QAction* a : menu->actions()) {
+            if (!isIntakeCommand(a->data().toInt())) {
+                continue;
+            }
+            if (!enabled) {
+                a->setProperty("enabledBeforeLoad", a->isEnabled());
+                a->setEnabled(false);
+            } else if (a->property("enabledBeforeLoad").isValid()) {
+                a->setEnabled(a->property("enabledBeforeLoad").toBool());
+                a->setProperty("enabledBeforeLoad", QVariant());
+            }
+        }
+    }
 }
 
 void MainWindow::openArchive(const QString& path) {
@@ -1004,6 +1212,9 @@ void MainWindow::copyListEntryOut() {
 }
 
 bool MainWindow::showListEntry(int index) {
+    if (loading_) {
+        return false;
+    }
     const auto& items = documentList_->list().items();
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
         return false;
@@ -1096,6 +1307,9 @@ void MainWindow::explainRejectedFiles(int count) {
 }
 
 void MainWindow::handleDroppedFiles(const QStringList& paths) {
+    if (loading_) {
+        return;  // drops are not taken while a drawing is read
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     int rejected = 0;
     for (const QString& path : paths) {
@@ -1241,22 +1455,36 @@ void MainWindow::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+namespace {
+
+// The screen whose available area holds `devicePoint` (a point in device pixels).
+const QScreen* screenAtDevicePoint(const QPoint& devicePoint) {
+    for (const QScreen* candidate : QGuiApplication::screens()) {
+        const qreal ratio = candidate->devicePixelRatio();
+        const QRect area = candidate->availableGeometry();
+        // Screens are placed in logical pixels at their device-pixel origin's logical position.
+        const QRect device(area.topLeft(), area.size() * ratio);
+        if (device.contains(devicePoint)) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void MainWindow::restoreWindowPosition() {
     const auto geometry = settings_.loadWindowPosition();
     if (!geometry) {
         resize(1000, 700);
         return;
     }
+    // The stored values are device pixels, as the screen counts them; with a scale factor the
+    // window's own coordinates are that many times smaller.
     const QRect wanted(geometry->x, geometry->y, geometry->width, geometry->height);
     // The screen the window was on; a place on no screen any more (a display was removed) goes
     // to the primary screen, where the system places the window.
-    const QScreen* screen = nullptr;
-    for (const QScreen* candidate : QGuiApplication::screens()) {
-        if (candidate->availableGeometry().contains(wanted.topLeft())) {
-            screen = candidate;
-            break;
-        }
-    }
+    const QScreen* screen = screenAtDevicePoint(wanted.topLeft());
     bool placed = screen != nullptr;
     if (!placed) {
         for (const QScreen* candidate : QGuiApplication::screens()) {
@@ -1267,22 +1495,69 @@ void MainWindow::restoreWindowPosition() {
         }
         screen = QGuiApplication::primaryScreen();
     }
-    // A stored size beyond the screen (a damaged or hand-made value) would make a window larger
-    // than any display, and an image of that size behind it: it is cut to the available area.
-    QSize size = wanted.size();
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+    QSize size(static_cast<int>(wanted.width() / ratio), static_cast<int>(wanted.height() / ratio));
+    // A stored size beyond the screen (a damaged or hand-made value, or one stored at a smaller
+    // scale factor) would make a window larger than any display, and an image of that size
+    // behind it: it is cut to the available area.
     if (screen) {
         size = size.boundedTo(screen->availableGeometry().size());
     }
     resize(size);
     if (placed) {
-        move(wanted.topLeft());
+        const QRect area = screen->availableGeometry();
+        // Positions are kept in device pixels relative to the screen's own origin.
+        const QPoint offset = wanted.topLeft() - area.topLeft();
+        move(area.topLeft() +
+             QPoint(static_cast<int>(offset.x() / ratio), static_cast<int>(offset.y() / ratio)));
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!fittedOnScreen_) {
+        fittedOnScreen_ = true;
+        fitFrameOnScreen();
+        // A window manager reports its decorations a moment after the window is mapped.
+        QTimer::singleShot(200, this, &MainWindow::fitFrameOnScreen);
+    }
+}
+
+void MainWindow::fitFrameOnScreen() {
+    const QScreen* at = screen();
+    if (!at || isMaximized() || isFullScreen()) {
+        return;
+    }
+    const QRect area = at->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize extra = frame.size() - size();  // title bar and borders
+    const QSize fitting = size().boundedTo(area.size() - extra);
+    if (fitting != size()) {
+        resize(fitting);
+    }
+    // Keep the title bar reachable: the frame's top left stays inside the screen.
+    QPoint topLeft = frame.topLeft();
+    topLeft.setX(
+        std::clamp(topLeft.x(), area.left(),
+                   std::max(area.left(), area.right() + 1 - (fitting.width() + extra.width()))));
+    topLeft.setY(
+        std::clamp(topLeft.y(), area.top(),
+                   std::max(area.top(), area.bottom() + 1 - (fitting.height() + extra.height()))));
+    if (topLeft != frame.topLeft()) {
+        move(topLeft);
     }
 }
 
 void MainWindow::saveWindowPosition() {
-    // The frame's position and the client size: loading gives them back to move() and resize().
-    const QPoint p = pos();
-    const WindowRect rect{p.x(), p.y(), p.x() + width(), p.y() + height()};
+    // The frame's position and the client size in device pixels: loading gives them back to
+    // move() and resize() at the scale factor of that start.
+    const QScreen* at = screen();
+    const qreal ratio = at ? at->devicePixelRatio() : 1.0;
+    const QPoint origin = at ? at->availableGeometry().topLeft() : QPoint();
+    const QPoint p = origin + (pos() - origin) * ratio;
+    const int w = qRound(width() * ratio);
+    const int h = qRound(height() * ratio);
+    const WindowRect rect{p.x(), p.y(), p.x() + w, p.y() + h};
     settings_.saveWindowPosition(rect, isMinimized());
 }
 
@@ -1329,6 +1604,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    cancelLoad();
     if (!shutDown_) {
         shutDown_ = true;
         zipFolders_.deleteAll();
