@@ -1,7 +1,5 @@
 #include "vector_export.h"
 
-#include <zlib.h>
-
 #include <QString>
 #include <algorithm>
 #include <array>
@@ -21,6 +19,7 @@
 
 #include "buffered_output.h"
 #include "element_geometry.h"
+#include "huffman_deflate.h"
 #include "output_file.h"
 #include "text_encoding.h"
 
@@ -339,17 +338,12 @@ namespace {
 // ---- PDF ----
 
 // The content stream, compressed as it is written. The text is formatted into blocks on the
-// calling thread while a second thread deflates the previous blocks and writes them out, so the
-// two halves of the work overlap. At most a few blocks are in flight, which keeps memory small.
+// calling thread while a second thread Huffman-codes the previous blocks (the text is mostly
+// digits, which that packs to about half) and writes them out, so the two halves of the work
+// overlap. At most a few blocks are in flight, which keeps memory small.
 class DeflatedStream {
   public:
-    explicit DeflatedStream(BufferedOutput& out) : out_(out) {
-        zs_.zalloc = Z_NULL;
-        zs_.zfree = Z_NULL;
-        zs_.opaque = Z_NULL;
-        // Huffman coding alone: the text is mostly digits, which it packs well, at a fraction of
-        // the time the string matching of the other modes takes on a large drawing.
-        ok_ = deflateInit2(&zs_, Z_BEST_SPEED, Z_DEFLATED, 15, 8, Z_HUFFMAN_ONLY) == Z_OK;
+    explicit DeflatedStream(BufferedOutput& out) : out_(out), deflater_(packed_) {
         text_.reserve(kBlockSize + 4096);
         worker_ = std::thread([this] { run(); });
     }
@@ -360,7 +354,6 @@ class DeflatedStream {
         }
         changed_.notify_all();
         worker_.join();
-        deflateEnd(&zs_);
     }
     DeflatedStream(const DeflatedStream&) = delete;
     DeflatedStream& operator=(const DeflatedStream&) = delete;
@@ -412,7 +405,7 @@ class DeflatedStream {
         handOver(true);
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return done_; });
-        if (!ok_ || failed()) {
+        if (failed()) {
             return std::nullopt;
         }
         return compressed_;
@@ -440,7 +433,6 @@ class DeflatedStream {
     }
 
     void run() {
-        std::array<char, 1 << 16> chunk;
         for (;;) {
             std::string block;
             bool last = false;
@@ -454,9 +446,9 @@ class DeflatedStream {
                 queue_.pop_front();
                 last = last_ && queue_.empty();
             }
-            if (ok_ && !failed()) {
+            if (!failed()) {
                 try {
-                    compress(block, last ? Z_FINISH : Z_NO_FLUSH, chunk);
+                    compress(block, last);
                 } catch (const std::bad_alloc&) {
                     failed_ = true;
                 }
@@ -474,22 +466,14 @@ class DeflatedStream {
         }
     }
 
-    void compress(std::string& block, int flush, std::array<char, 1 << 16>& chunk) {
-        zs_.next_in = reinterpret_cast<Bytef*>(block.data());
-        zs_.avail_in = static_cast<uInt>(block.size());
-        int status = Z_OK;
-        do {
-            zs_.next_out = reinterpret_cast<Bytef*>(chunk.data());
-            zs_.avail_out = static_cast<uInt>(chunk.size());
-            status = deflate(&zs_, flush);
-            if (status == Z_STREAM_ERROR) {
-                failed_ = true;
-                return;
-            }
-            const std::size_t produced = chunk.size() - zs_.avail_out;
-            out_.write(chunk.data(), produced);
-            compressed_ += produced;
-        } while (zs_.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+    void compress(const std::string& block, bool last) {
+        deflater_.block(block);
+        if (last) {
+            deflater_.finish();
+        }
+        out_.write(packed_.data(), packed_.size());
+        compressed_ += packed_.size();
+        packed_.clear();
         if (out_.failed()) {
             failed_ = true;
         }
@@ -497,9 +481,9 @@ class DeflatedStream {
 
     // Touched only by the worker until finish() has seen it done.
     BufferedOutput& out_;
-    z_stream zs_{};
+    std::string packed_;
+    HuffmanDeflater deflater_;
     std::size_t compressed_ = 0;
-    bool ok_ = false;
     std::atomic<bool> failed_ = false;
     // Touched only by the formatting thread.
     std::string text_;
