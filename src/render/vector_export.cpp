@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <charconv>
 #include <cmath>
