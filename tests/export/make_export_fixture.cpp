@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
             akt::addLine(many, k * 0.5 + 1.0 / 3.0, k / 7.0, k * 0.5 + 0.25, k / 7.0 + 1.0,
                          akt::Attributes{1, 1 + static_cast<int>(k % 8), 1, 100});
         }
+        akt::addLayer(many, 1, "Linien", true);
         return akt::writeDrawingFile(many, argv[3]) ? 0 : 1;
     }
     if (argc != 2) {
