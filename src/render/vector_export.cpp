@@ -412,7 +412,7 @@ class DeflatedStream {
 
   private:
     static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
-    static constexpr std::size_t kBlocksInFlight = 3;
+    static constexpr std::size_t kBlocksInFlight = 8;  // rides out a thread kept waiting
 
     // Queues the current block for the worker and takes a spare one to fill next.
     void handOver(bool last) {
