@@ -13,19 +13,18 @@ namespace akt = planora::akt;
 namespace planora::bench {
 namespace {
 
-constexpr std::int64_t kRecords = 1'000'000;
 constexpr std::int64_t kTexts = 30'000;
 constexpr int kLayers = 50;
 
 }  // namespace
 
 // Record mix: 70 % lines, 10 % circles, 10 % arc heads and ends, 10 % texts with frames.
-void writeBenchDrawing(const std::string& path) {
+void writeBenchDrawing(const std::string& path, std::int64_t records) {
     akt::FileHeader header;
     header.version = 2200;
     header.info[0] = "Benchmark";
     std::ofstream file(path, std::ios::binary);
-    akt::StreamWriter w(file, header, kRecords, kTexts);
+    akt::StreamWriter w(file, header, records, kTexts);
     std::mt19937 rng(42);
     std::uniform_real_distribution<double> pos(0.0, 10000.0);
     std::uniform_real_distribution<double> len(-20.0, 20.0);
@@ -34,7 +33,7 @@ void writeBenchDrawing(const std::string& path) {
     std::uniform_int_distribution<int> textNumber(1, static_cast<int>(kTexts));
     const int version = header.version;
     // Groups of 20 records: 14 lines, 2 circles, an arc head with its arc end, 2 texts.
-    for (std::int64_t i = 0; i < kRecords; ++i) {
+    for (std::int64_t i = 0; i < records; ++i) {
         const int slot = static_cast<int>(i % 20);
         const akt::Attributes at{layer(rng), pen(rng), 1, 100};
         const double x = pos(rng);

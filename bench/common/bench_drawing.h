@@ -3,12 +3,13 @@
 // 50 layers, every seventh switched off.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace planora::bench {
 
-// Writes the drawing to `path`.
-void writeBenchDrawing(const std::string& path);
+// Writes the drawing to `path`; `records` other than 1,000,000 give the same mix at another size.
+void writeBenchDrawing(const std::string& path, std::int64_t records = 1'000'000);
 
 // The drawing's path in the temp folder; written first when it does not exist yet.
 std::string benchDrawingPath();
