@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libminizip-dev zlib1g-dev libpng-dev libdxflib-dev python3-ezdxf libgsf-1-dev python3-olefile
+  librecad
   fonts-liberation
   xvfb xauth xdotool xclip x11-utils imagemagick
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils

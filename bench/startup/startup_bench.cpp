@@ -1,7 +1,8 @@
 // Times the program from its start to the first complete picture of a drawing named on the
 // command line: the program's own start-up (application, settings, main window, pen colours,
 // the commands of the command line) runs as in planora, and the run ends as soon as the graphics
-// window has painted with the drawing loaded. Prints the milliseconds since the start.
+// window has painted the exact picture of the loaded drawing (not a moved or scaled earlier one).
+// Prints the milliseconds since the start.
 //
 //   PLANORA_START_NS=$(date +%s%N) planora_startup_bench [FILE]
 //
@@ -73,8 +74,9 @@ class TimedApplication : public QApplication {
     bool notify(QObject* receiver, QEvent* event) override {
         const bool paint = event->type() == QEvent::Paint;
         const bool result = QApplication::notify(receiver, event);
-        if (paint && window_ && qobject_cast<planora::GraphicsWindow*>(receiver) != nullptr &&
-            window_->viewerState().drawing.store.elementCount() > 0) {
+        auto* graphics = paint ? qobject_cast<planora::GraphicsWindow*>(receiver) : nullptr;
+        if (graphics != nullptr && window_ &&
+            window_->viewerState().drawing.store.elementCount() > 0 && graphics->pictureExact()) {
             const double ms = (nowNs() - startNs_) / 1e6;
             std::printf("start to complete picture: %.1f ms (%zu elements)\n", ms,
                         window_->viewerState().drawing.store.elementCount());

@@ -1,5 +1,7 @@
 #include "colour_dialog.h"
 
+#include "message_box_layout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -49,6 +51,7 @@ void showMessageBox(MessageIcon icon, const QString& caption, const QString& tex
     QMessageBox box(
         icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning, caption,
         text, QMessageBox::Ok);
+    keepLineBreaks(box);
     box.exec();
 }
 
@@ -268,8 +271,9 @@ PenColourHooks widgetPenColourHooks(QWidget* parent,
                                     std::function<void(std::uint32_t)> thumbnailBackground) {
     PenColourHooks hooks;
     hooks.askYesNo = [](const QString& caption, const QString& text) {
-        return QMessageBox::question(nullptr, caption, text, QMessageBox::Yes | QMessageBox::No) ==
-               QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No);
+        keepLineBreaks(box);
+        return box.exec() == QMessageBox::Yes;
     };
     hooks.message = showMessageBox;
     hooks.colourDialog = [parent](const QString& title, std::span<std::uint32_t> colours,

@@ -139,6 +139,25 @@ const Menu* contextMenu(const char* title) {
     return nullptr;
 }
 
+QList<QKeyCombination> commandShortcuts(int id) {
+    switch (id) {
+        case CmdOpen:
+            return {QKeyCombination(Qt::ControlModifier, Qt::Key_O)};
+        case CmdPrintDialog:
+            return {QKeyCombination(Qt::ControlModifier, Qt::Key_P)};
+        case CmdCopyToClipboard:
+            return {QKeyCombination(Qt::ControlModifier, Qt::Key_C)};
+        case CmdExit:
+            return {QKeyCombination(Qt::ControlModifier, Qt::Key_Q)};
+        case CmdZoomAll:
+            return {QKeyCombination(Qt::Key_Home), QKeyCombination(Qt::ControlModifier, Qt::Key_0)};
+        case CmdZoomPrevious:
+            return {QKeyCombination(Qt::Key_Backspace)};
+        default:
+            return {};
+    }
+}
+
 std::optional<Feature> commandFeature(int id) {
     switch (id) {
         case CmdOpenCommandLineFiles:

@@ -3,6 +3,7 @@
 // identifier.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -109,6 +110,10 @@ std::optional<Feature> commandFeature(int id);
 // First identifiers of the radio groups (units, decimals, scales); 0 when the command is in
 // none.
 int radioGroupFirst(int id);
+
+// The keys that choose a command of the main menu besides its menu item: Ctrl+O, Ctrl+P,
+// Ctrl+C, Ctrl+Q, Home and Ctrl+0 for "&Alles", Backspace for "&Vorher". Empty for the others.
+QList<QKeyCombination> commandShortcuts(int id);
 
 // The item text as a QString.
 inline QString menuText(const MenuItem& item) {

@@ -179,6 +179,7 @@ void LayerPanelWidget::switchAll(bool on) {
 }
 
 void LayerPanelWidget::applyChanges() {
+    emit aboutToChangeLayers();
     panel_.apply(drawing_);
     emit layersChanged();
 }

@@ -42,6 +42,9 @@ class LayerPanelWidget : public QWidget {
     void cancel();            // Escape: close without applying
 
   signals:
+    // The layers of the drawing are about to be switched: whoever reads the drawing on another
+    // thread stops first.
+    void aboutToChangeLayers();
     // The drawing's layers changed: repaint it and update "Layer an: %d von %d".
     void layersChanged();
     // The panel closed; the hidden window is shown again.

@@ -5,10 +5,15 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QTranslator>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -83,6 +88,37 @@ int printFromCommandLine(const planora::CommandLine& commandLine) {
     return planora::runPrintTo(*state, commandLine.arguments, hooks);
 }
 
+// Termination signals end the program through its event loop, so that the main window is
+// destroyed and takes the folders of unpacked zip files with it. The handler only writes a byte;
+// the loop reads it.
+int gSignalSocket[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(gSignalSocket[1], &byte, 1);
+}
+
+void quitOnTerminationSignals(QApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalSocket) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(gSignalSocket[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(gSignalSocket[0], &byte, 1);
+        // Unlike quit(), not held up by a window that refuses to close during zip work: the
+        // work finishes, then the loop ends.
+        QApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +175,7 @@ int main(int argc, char** argv) {
         logo = new planora::LogoWindow(picture, screen->geometry());  // deletes itself on close
     }
 
+    quitOnTerminationSignals(app);
     planora::SettingsStore settings;
     planora::MainWindow window(settings);
     window.setCommandLineFiles(commandLine.arguments);

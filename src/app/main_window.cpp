@@ -7,20 +7,34 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <future>
+#include <vector>
 
 #include "clipboard_copy.h"
 #include "colour_dialog.h"
@@ -35,7 +49,10 @@
 #include "layer_panel_widget.h"
 #include "local_file_names.h"
 #include "logo_window.h"
+#include "message_box_layout.h"
 #include "open_drawing.h"
+#include "output_file.h"
+#include "progress.h"
 #include "renderer.h"
 #include "shell_integration.h"
 #include "status_line.h"
@@ -93,18 +110,89 @@ QIcon programIcon() {
     return icon;
 }
 
-QString zipNotAvailableText(const QString& path) {
-    return QStringLiteral(
-               "Zip-Dateien können in dieser Version noch nicht geöffnet werden:\n%1\n\n"
-               "Entpacken Sie die Zeichnungen und öffnen Sie die AKT-Dateien einzeln.")
-        .arg(path);
+constexpr char kZipErrorCaption[] = "Planora: Zip-Fehler";
+constexpr char kZipInfoCaption[] = "Planora - Information";
+constexpr char kZipNotUnpackedText[] = "Zip-Datei konnte nicht ausgepackt werden!";
+constexpr char kUmlautCaption[] = "Planora - Achtung";
+constexpr char kUmlautQuestion[] =
+    "Mindestens ein Dateiname enthält Umlaute (äöüß...).\n"
+    "Diese können von Planora in einer Zip-Datei nicht korrekt konvertiert\n"
+    "werden. Sie können den Zip-Vorgang jetzt abbrechen und die Dateien\n"
+    "umbenennen. Andererseits können Sie auch fortfahren und später beim\n"
+    "Auspacken die Dateinamen korrigieren.\n\n"
+    "Möchten Sie weitermachen?";
+
+// Copies the regular file `source` to `target` through a temporary file beside the target, with
+// the source's last-write time. Returns why it failed, or nothing.
+std::optional<QString> copyRegularFile(const std::string& source, const std::string& target) {
+    const QString targetName = fileNameFromLocal(QByteArray::fromStdString(target));
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (in < 0) {
+        return QStringLiteral("Die Zeichnung %1 kann nicht gelesen werden.")
+            .arg(fileNameFromLocal(QByteArray::fromStdString(source)));
+    }
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closeIn{in};
+    struct stat from {};
+    if (::fstat(in, &from) != 0 || !S_ISREG(from.st_mode)) {
+        return QStringLiteral("Die Zeichnung %1 ist keine reguläre Datei.")
+            .arg(fileNameFromLocal(QByteArray::fromStdString(source)));
+    }
+    struct stat to {};
+    if (::stat(target.c_str(), &to) == 0) {
+        if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) {
+            return QStringLiteral("%1 ist die Zeichnung selbst und wird nicht überschrieben.")
+                .arg(targetName);
+        }
+        if (!S_ISREG(to.st_mode)) {
+            return QStringLiteral("%1 ist keine reguläre Datei.").arg(targetName);
+        }
+    }
+    OutputFile out(target);
+    if (!out.begin()) {
+        return QStringLiteral("%1 kann nicht angelegt werden.").arg(targetName);
+    }
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            out.discard();
+            return QStringLiteral("Die Zeichnung %1 kann nicht gelesen werden.")
+                .arg(fileNameFromLocal(QByteArray::fromStdString(source)));
+        }
+        if (got == 0) {
+            break;
+        }
+        if (out.write(buffer.data(), got) != got) {
+            break;  // commit reports it
+        }
+    }
+    if (!out.commit()) {
+        return QStringLiteral("%1 konnte nicht vollständig geschrieben werden.").arg(targetName);
+    }
+    const timespec times[2] = {{0, UTIME_OMIT}, from.st_mtim};
+    ::utimensat(AT_FDCWD, target.c_str(), times, 0);
+    return std::nullopt;
 }
 
-QString zipPackingNotAvailableText(const QString& path) {
-    return QStringLiteral(
-               "Zip-Dateien können in dieser Version noch nicht geschrieben werden:\n%1\n\n"
-               "Speichern Sie die Liste als Archivdatei (*.ad).")
-        .arg(path);
+// Commands that bring a file in; refused while a drawing is read in the background.
+bool isIntakeCommand(int id) {
+    switch (id) {
+        case CmdOpen:
+        case CmdOpenCommandLineFiles:
+        case CmdLoadArchiveUnnamed:
+        case CmdListShow:
+        case CmdListRefresh:
+        case CmdListUnzip:
+            return true;
+        default:
+            return id >= CmdRecentFirst && id <= CmdRecentLast;
+    }
 }
 
 bool endsWithZip(const QString& path) {
@@ -115,7 +203,14 @@ bool endsWithZip(const QString& path) {
 
 void showMessageBox(const MessageRequest& request) {
     QMessageBox box(request.icon, request.caption, request.text, QMessageBox::Ok);
+    keepLineBreaks(box);
     box.exec();
+}
+
+bool askQuestionBox(const MessageRequest& request) {
+    QMessageBox box(request.icon, request.caption, request.text,
+                    QMessageBox::Yes | QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool featureAvailable(Feature feature) {
@@ -133,9 +228,8 @@ bool featureAvailable(Feature feature) {
         // Areas whose work is not wired into the main window yet; each is switched on here when
         // it is.
         case Feature::DocumentList:
-            return true;
         case Feature::Zip:
-            return false;
+            return true;
     }
     return false;
 }
@@ -144,7 +238,8 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     : QMainWindow(parent),
       settings_(settings),
       dialogMemory_(settings),
-      messageHandler_(showMessageBox) {
+      messageHandler_(showMessageBox),
+      questionHandler_(askQuestionBox) {
     initProgramResources();
     setObjectName(QStringLiteral("ContainerClass"));
     setWindowTitle(QString::fromUtf8(kProgramName));
@@ -159,17 +254,35 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     documentList_ = new DocumentListWidget(client_);
     connect(documentList_, &DocumentListWidget::showRequested, this,
             [this](int index) { showListEntry(index); });
-    connect(documentList_, &DocumentListWidget::menuRequested, this,
-            [this](const QPoint& pos) { listContextMenu_->popup(pos); });
+    connect(documentList_, &DocumentListWidget::menuRequested, this, [this](const QPoint& pos) {
+        // "Zip-Datei entpacken" only for a drawing that came out of a zip file.
+        for (QAction* a : listContextMenu_->actions()) {
+            if (a->data().toInt() == CmdListUnzip) {
+                a->setEnabled(featureAvailable(Feature::Zip) && currentEntryFromZip());
+            }
+        }
+        listContextMenu_->popup(pos);
+    });
     statusLine_ = new StatusLine(client_);
     statusLine_->setText(StatusMessagePart, QString());
+    // Takes the status line's place while a zip file is packed or unpacked.
+    progressBar_ = new QProgressBar(client_);
+    progressBar_->setObjectName(QStringLiteral("msctls_progress32"));
+    progressBar_->setTextVisible(false);
+    progressBar_->hide();
     // The layer panel takes the document list's place while it is open.
     layerPanel_ = new LayerPanelWidget(state_.drawing, client_);
+    connect(layerPanel_, &LayerPanelWidget::aboutToChangeLayers, graphics_,
+            &GraphicsWindow::finishPictures);
     connect(layerPanel_, &LayerPanelWidget::layersChanged, this, &MainWindow::coloursChanged);
     // The measured value next to the cursor; a window of its own that never takes the focus.
     tooltip_ = new TooltipWindow(this);
-    connect(graphics_, &GraphicsWindow::measureTextChanged, this,
-            [this](const QString& text) { tooltip_->showTextAtCursor(text); });
+    connect(graphics_, &GraphicsWindow::measureTextChanged, this, [this](const QString& text) {
+        if (!text.isEmpty()) {
+            measureStatusText_ = text;
+        }
+        tooltip_->showTextAtCursor(text);
+    });
     graphics_->installEventFilter(this);
 
     // Messages of the colour configuration and the print commands go through the message
@@ -198,7 +311,10 @@ MainWindow::MainWindow(SettingsStore& settings, QWidget* parent)
     restoreWindowPosition();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The drawing goes before the child windows: the graphics window stops reading it first.
+    graphics_->finishPictures();
+}
 
 void MainWindow::setLogoWindow(LogoWindow* logo) {
     logo_ = logo;
@@ -206,6 +322,10 @@ void MainWindow::setLogoWindow(LogoWindow* logo) {
 
 void MainWindow::setMessageHandler(MessageHandler handler) {
     messageHandler_ = std::move(handler);
+}
+
+void MainWindow::setQuestionHandler(QuestionHandler handler) {
+    questionHandler_ = handler ? std::move(handler) : QuestionHandler(askQuestionBox);
 }
 
 QWidget* MainWindow::documentListArea() const {
@@ -369,6 +489,11 @@ void MainWindow::addMenuItems(QMenu* menu, std::span<const MenuItem> items) {
                 QAction* a = menu->addAction(menuText(item));
                 const int id = item.id;
                 a->setData(id);
+                QList<QKeySequence> keys;
+                for (const QKeyCombination& key : commandShortcuts(id)) {
+                    keys << QKeySequence(key);
+                }
+                a->setShortcuts(keys);  // shown beside the item; the text stays as it is
                 const auto feature = commandFeature(id);
                 a->setEnabled(!item.greyed && feature && featureAvailable(*feature));
                 if (item.radio) {
@@ -527,9 +652,49 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Plus:
+            graphics_->zoomAtCentre(1.25);
+            break;
+        case Qt::Key_Minus:
+            graphics_->zoomAtCentre(0.8);
+            break;
+        case Qt::Key_Left:
+            graphics_->panTowards(Qt::LeftArrow);
+            break;
+        case Qt::Key_Right:
+            graphics_->panTowards(Qt::RightArrow);
+            break;
+        case Qt::Key_Up:
+            graphics_->panTowards(Qt::UpArrow);
+            break;
+        case Qt::Key_Down:
+            graphics_->panTowards(Qt::DownArrow);
+            break;
+        case Qt::Key_Escape:
+            if (loading_) {
+                cancelLoad();
+                break;
+            }
+            // One mode per key press: a zoom window in progress first, then the measuring mode.
+            if (!graphics_->cancelZoomWindow() && measureMarks_.offEnabled) {
+                executeCommand(CmdMeasureOff);
+            }
+            break;
+        default:
+            QMainWindow::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
 // ---- Commands ----
 
 void MainWindow::executeCommand(int id) {
+    if (loading_ && isIntakeCommand(id)) {
+        return;  // one load at a time; the menu items are greyed meanwhile
+    }
     if (id >= CmdRecentFirst && id <= CmdRecentLast) {
         if (const auto path = recent_.recentPath(id)) {
             if (openFile(*path, false, true) > 0) {
@@ -585,6 +750,9 @@ void MainWindow::executeCommand(int id) {
             return;
         case CmdListRefresh:
             refreshListEntry();
+            return;
+        case CmdListUnzip:
+            copyListEntryOut();
             return;
         case CmdInfo:
             showAboutBox();
@@ -642,6 +810,12 @@ void MainWindow::executeCommand(int id) {
         case CmdMeasureOff:
             graphics_->endMeasuring();  // also empties and hides the tooltip
             markMeasureMode(id);
+            // A measured value or "Text: [...]" left in part 0 belongs to the mode just ended.
+            if (!measureStatusText_.isEmpty() &&
+                statusText(StatusMessagePart) == measureStatusText_) {
+                setStatusText(StatusMessagePart, QString());
+            }
+            measureStatusText_.clear();
             return;
         case CmdSnapEndPoint:
         case CmdSnapMidPoint:
@@ -711,7 +885,6 @@ void MainWindow::showMessage(QMessageBox::Icon icon, const QString& caption, con
 // ---- File intake ----
 
 int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addToList) {
-    Q_UNUSED(rebuildRecentMenu);  // only unpacked zip files need it
     int rejected = 0;
     // A folder, a named pipe or a device is never opened: reading a pipe would block the window.
     if (const auto notRegular = nonRegularFileText(path)) {
@@ -722,8 +895,13 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
     }
     switch (classifyFile(path)) {
         case FileKind::Drawing: {
-            OpenResult opened = openDrawing(localFileName(path));
+            OpenResult opened = readDrawing(path);
+            if (opened.cancelled) {
+                // Nothing changes: the drawing, its view and the status line stay.
+                return 0;
+            }
             if (opened.ok()) {
+                graphics_->finishPictures();
                 installDrawing(state_, std::move(*opened.model));
                 if (addToList) {
                     // The thumbnail is rendered with a view of its own; the window's view is
@@ -737,7 +915,9 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
                 layerPanel_->refresh();
                 updateStatusFields();
                 setStatusText(StatusMessagePart, loadWarning_);  // clears an earlier warning
-                recent_.addRecentFile(path);
+                if (!zipFolders_.isInZipTempFolder(localFileName(path))) {
+                    recent_.addRecentFile(path);  // an unpacked copy goes with the program
+                }
                 buildScaleMenu();
                 activateWindow();
                 setFocus(Qt::OtherFocusReason);
@@ -751,9 +931,9 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
             break;
         }
         case FileKind::Zip:
-            // Not a rejection: the file is fine, this build cannot unpack it.
-            showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
-                        zipNotAvailableText(path));
+            // Its drawings come back through this function; their rejections are reported
+            // there and not counted here.
+            openZip(path, rebuildRecentMenu);
             break;
         case FileKind::Archive:
             openArchive(path);
@@ -765,6 +945,122 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
     }
     buildRecentMenu();
     return rejected;
+}
+
+struct MainWindow::BackgroundLoad {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> percent{0};
+    QEventLoop loop;
+    bool announced = false;  // backgroundLoadStarted was emitted
+};
+
+// The longest the window blocks on a load before it answers input again.
+constexpr int kAnswerWithinMs = 25;
+
+OpenResult MainWindow::readDrawing(const QString& path) {
+    const std::string local = localFileName(path);
+    // A load asked for while another runs in the background (a nested intake) is read here at
+    // once.
+    if (loading_ || backgroundLoadDelayMs_ < 0) {
+        return openDrawing(local);
+    }
+    BackgroundLoad load;
+    OpenOptions options;
+    options.cancel = &load.cancel;
+    options.progress = [&load](int percent) { load.percent.store(percent); };
+    // The future's destructor waits for the thread, so `load` outlives every use of it there.
+    std::future<OpenResult> pending =
+        std::async(std::launch::async, [local, options] { return openDrawing(local, options); });
+    // The window blocks for no longer than it may take to answer input; a load that takes
+    // longer goes on while the window runs its event loop.
+    const auto started = std::chrono::steady_clock::now();
+    const int blockMs = std::min(backgroundLoadDelayMs_, kAnswerWithinMs);
+    if (blockMs > 0 &&
+        pending.wait_for(std::chrono::milliseconds(blockMs)) == std::future_status::ready) {
+        return pending.get();
+    }
+    loading_ = &load;
+    setIntakeEnabled(false);
+    // Longer than the delay: the wait cursor and "Lade <name> … n %" show.
+    bool shown = false;
+    QString before;
+    const QString name = fileNameOfPath(path);
+    auto showProgress = [&] {
+        if (!shown) {
+            if (std::chrono::steady_clock::now() - started <
+                std::chrono::milliseconds(backgroundLoadDelayMs_)) {
+                return;
+            }
+            shown = true;
+            before = statusText(StatusMessagePart);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+        setStatusText(StatusMessagePart,
+                      QStringLiteral("Lade %1 … %2 %").arg(name).arg(load.percent.load()));
+        if (!load.announced) {
+            load.announced = true;
+            emit backgroundLoadStarted(path);
+        }
+    };
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, &load.loop, [&] {
+        if (pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+            load.loop.quit();
+        } else {
+            showProgress();
+        }
+    });
+    poll.start();
+    showProgress();
+    if (!load.cancel.load() &&
+        pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        load.loop.exec();
+    }
+    // The loop also ends when the program quits: a load that is not complete then is dropped.
+    if (pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        load.cancel.store(true);
+    }
+    poll.stop();
+    setIntakeEnabled(true);
+    if (shown) {
+        QApplication::restoreOverrideCursor();
+        setStatusText(StatusMessagePart, before);
+    }
+    loading_ = nullptr;
+    OpenResult result = pending.get();  // after a cancel the reader stops at its next step
+    if (load.cancel.load()) {
+        // Only a complete load that nobody cancelled replaces the drawing.
+        OpenResult cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
+    return result;
+}
+
+void MainWindow::cancelLoad() {
+    if (loading_) {
+        loading_->cancel.store(true);
+        loading_->loop.quit();
+    }
+}
+
+void MainWindow::setIntakeEnabled(bool enabled) {
+    setAcceptDrops(enabled);
+    for (QMenu* menu : {fileMenu_, frameContextMenu_, listContextMenu_}) {
+        for (QAction* a : menu->actions()) {
+            if (!isIntakeCommand(a->data().toInt())) {
+                continue;
+            }
+            if (!enabled) {
+                a->setProperty("enabledBeforeLoad", a->isEnabled());
+                a->setEnabled(false);
+            } else if (a->property("enabledBeforeLoad").isValid()) {
+                a->setEnabled(a->property("enabledBeforeLoad").toBool());
+                a->setProperty("enabledBeforeLoad", QVariant());
+            }
+        }
+    }
 }
 
 void MainWindow::openArchive(const QString& path) {
@@ -794,7 +1090,131 @@ void MainWindow::openArchive(const QString& path) {
     }
 }
 
+// While a zip file is packed or unpacked the progress bar stands in place of the status line and
+// the title shows the caption of the run. The work runs on this thread; between reads the window
+// repaints, while mouse and keyboard input waits until the run is over.
+class MainWindow::ZipRun {
+  public:
+    explicit ZipRun(MainWindow& window) : window_(window), title_(window.windowTitle()) {
+        window_.zipRunning_ = true;
+        QProgressBar* bar = window_.progressBar_;
+        bar->setGeometry(window_.statusRect());
+        window_.statusLine_->hide();
+        bar->show();
+        bar->setRange(0, 1);
+        bar->setValue(0);
+        progress_.initProgress(kMainWindowProgressFields);
+        ProgressSink sink;
+        sink.setTitle = [this](const std::string& title) {
+            window_.setWindowTitle(fileNameFromLocal(QByteArray::fromStdString(title)));
+        };
+        sink.setBarRange = [bar](int, int steps) {
+            bar->setRange(0, std::max(steps, 1));
+            bar->setValue(0);
+        };
+        sink.stepBar = [bar](int) { bar->setValue(std::min(bar->value() + 1, bar->maximum())); };
+        sink.keepAlive = [] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        };
+        progress_.attachProgress(std::move(sink));
+    }
+    ~ZipRun() {
+        window_.progressBar_->hide();
+        window_.statusLine_->show();
+        window_.setWindowTitle(title_);
+        window_.zipRunning_ = false;
+    }
+    ZipRun(const ZipRun&) = delete;
+    ZipRun& operator=(const ZipRun&) = delete;
+
+    Progress& progress() { return progress_; }
+
+  private:
+    MainWindow& window_;
+    QString title_;
+    Progress progress_;
+};
+
+void MainWindow::openZip(const QString& path, bool rebuildRecentMenu) {
+    const std::string zipPath = localFileName(path);
+    // One new folder per opening; it goes with its contents when the window closes.
+    const auto folder = zipFolders_.makeZipTempFolder(zipPath);
+    if (!folder) {
+        showMessage(QMessageBox::Information, QString::fromUtf8(kZipInfoCaption),
+                    QString::fromUtf8(kZipNotUnpackedText));
+        return;
+    }
+    std::vector<UnpackedDrawing> drawings;
+    {
+        ZipRun run(*this);
+        drawings = unpackZip(ZipSource{zipPath}, *folder, run.progress());
+    }
+    if (!zipErrorLog().empty()) {
+        // Nothing of a zip file that did not unpack cleanly is opened; the log's lines (some
+        // of them the zip library's own) follow a plain German headline.
+        showMessage(
+            QMessageBox::Warning, QString::fromUtf8(kZipErrorCaption),
+            QStringLiteral("Aus der Zip-Datei %1 wurde nichts geöffnet:\n\n%2")
+                .arg(path, fileNameFromLocal(QByteArray::fromStdString(zipErrorLog())).trimmed()));
+        return;
+    }
+    QStringList paths;
+    for (const UnpackedDrawing& drawing : drawings) {
+        paths << fileNameFromLocal(QByteArray::fromStdString(drawing.path));
+    }
+    openFileList(paths, rebuildRecentMenu);
+    recent_.addRecentFile(path);
+}
+
+void MainWindow::packListAsZip(const QString& path) {
+    const std::vector<std::string> paths = documentList_->list().collectPaths();
+    if (countUmlautNames(paths) > 0 &&
+        !questionHandler_({QMessageBox::Question, QString::fromUtf8(kUmlautCaption),
+                           QString::fromUtf8(kUmlautQuestion)})) {
+        return;
+    }
+    {
+        ZipRun run(*this);
+        // The save dialog has asked before replacing an existing file.
+        packZip(localFileName(path), paths, PackOptions{}, run.progress());
+    }
+    if (!zipErrorLog().empty()) {
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kZipErrorCaption),
+                    fileNameFromLocal(QByteArray::fromStdString(zipErrorLog())).trimmed());
+    }
+}
+
+bool MainWindow::currentEntryFromZip() const {
+    const DocumentEntry* entry = documentList_->currentEntry();
+    return entry != nullptr && zipFolders_.isInZipTempFolder(entry->path());
+}
+
+void MainWindow::copyListEntryOut() {
+    if (!currentEntryFromZip()) {
+        return;  // the command is greyed for such items
+    }
+    const std::string source = documentList_->currentEntry()->path();
+    const std::size_t slash = source.rfind('/');
+    if (slash == std::string::npos) {
+        return;
+    }
+    dialogMemory_.setLastFileName(
+        fileNameFromLocal(QByteArray::fromStdString(source.substr(slash + 1))));
+    const QString chosen = saveRunner_(dialogMemory_.saveDialogSetup(true));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QString target = dialogMemory_.acceptSaveChoice(resolveLossyFileName(chosen));
+    if (const auto why = copyRegularFile(source, localFileName(target))) {
+        showMessage(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning),
+                    QStringLiteral("Die Zeichnung wurde nicht kopiert.\n") + *why);
+    }
+}
+
 bool MainWindow::showListEntry(int index) {
+    if (loading_) {
+        return false;
+    }
     const auto& items = documentList_->list().items();
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
         return false;
@@ -846,9 +1266,8 @@ void MainWindow::saveList() {
         return;
     }
     const QString path = dialogMemory_.acceptSaveChoice(resolveLossyFileName(chosen));
-    if (endsWithZip(path)) {
-        showMessage(QMessageBox::Information, QString::fromUtf8(kCaptionWarning),
-                    zipPackingNotAvailableText(path));
+    if (isZipFile(path, false)) {
+        packListAsZip(path);
         return;
     }
     const std::string why = documentList_->list().saveArchive(localFileName(path));
@@ -888,6 +1307,9 @@ void MainWindow::explainRejectedFiles(int count) {
 }
 
 void MainWindow::handleDroppedFiles(const QStringList& paths) {
+    if (loading_) {
+        return;  // drops are not taken while a drawing is read
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     int rejected = 0;
     for (const QString& path : paths) {
@@ -977,7 +1399,15 @@ void MainWindow::updateTitle() {
     if (path.isEmpty()) {
         return;
     }
-    if (const auto title = planora::windowTitle(settings_.titleMode(), path)) {
+    ZipOrigin origin;
+    const std::string& local = state_.drawing.currentDrawingPath;
+    if (zipFolders_.isInZipTempFolder(local)) {
+        origin.inZipTempFolder = true;
+        if (const auto zip = zipFolders_.zipOfTempPath(local)) {
+            origin.zipPath = fileNameFromLocal(QByteArray::fromStdString(*zip));
+        }
+    }
+    if (const auto title = planora::windowTitle(settings_.titleMode(), path, origin)) {
         setWindowTitle(*title);
     }
 }
@@ -1006,6 +1436,7 @@ void MainWindow::layoutChildren() {
         layerPanel_->setGeometry(documentListRect());
     }
     graphics_->setGeometry(graphicsRect());
+    progressBar_->setGeometry(statusRect());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -1024,22 +1455,36 @@ void MainWindow::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+namespace {
+
+// The screen whose available area holds `devicePoint` (a point in device pixels).
+const QScreen* screenAtDevicePoint(const QPoint& devicePoint) {
+    for (const QScreen* candidate : QGuiApplication::screens()) {
+        const qreal ratio = candidate->devicePixelRatio();
+        const QRect area = candidate->availableGeometry();
+        // Screens are placed in logical pixels at their device-pixel origin's logical position.
+        const QRect device(area.topLeft(), area.size() * ratio);
+        if (device.contains(devicePoint)) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void MainWindow::restoreWindowPosition() {
     const auto geometry = settings_.loadWindowPosition();
     if (!geometry) {
         resize(1000, 700);
         return;
     }
+    // The stored values are device pixels, as the screen counts them; with a scale factor the
+    // window's own coordinates are that many times smaller.
     const QRect wanted(geometry->x, geometry->y, geometry->width, geometry->height);
     // The screen the window was on; a place on no screen any more (a display was removed) goes
     // to the primary screen, where the system places the window.
-    const QScreen* screen = nullptr;
-    for (const QScreen* candidate : QGuiApplication::screens()) {
-        if (candidate->availableGeometry().contains(wanted.topLeft())) {
-            screen = candidate;
-            break;
-        }
-    }
+    const QScreen* screen = screenAtDevicePoint(wanted.topLeft());
     bool placed = screen != nullptr;
     if (!placed) {
         for (const QScreen* candidate : QGuiApplication::screens()) {
@@ -1050,22 +1495,69 @@ void MainWindow::restoreWindowPosition() {
         }
         screen = QGuiApplication::primaryScreen();
     }
-    // A stored size beyond the screen (a damaged or hand-made value) would make a window larger
-    // than any display, and an image of that size behind it: it is cut to the available area.
-    QSize size = wanted.size();
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+    QSize size(static_cast<int>(wanted.width() / ratio), static_cast<int>(wanted.height() / ratio));
+    // A stored size beyond the screen (a damaged or hand-made value, or one stored at a smaller
+    // scale factor) would make a window larger than any display, and an image of that size
+    // behind it: it is cut to the available area.
     if (screen) {
         size = size.boundedTo(screen->availableGeometry().size());
     }
     resize(size);
     if (placed) {
-        move(wanted.topLeft());
+        const QRect area = screen->availableGeometry();
+        // Positions are kept in device pixels relative to the screen's own origin.
+        const QPoint offset = wanted.topLeft() - area.topLeft();
+        move(area.topLeft() +
+             QPoint(static_cast<int>(offset.x() / ratio), static_cast<int>(offset.y() / ratio)));
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!fittedOnScreen_) {
+        fittedOnScreen_ = true;
+        fitFrameOnScreen();
+        // A window manager reports its decorations a moment after the window is mapped.
+        QTimer::singleShot(200, this, &MainWindow::fitFrameOnScreen);
+    }
+}
+
+void MainWindow::fitFrameOnScreen() {
+    const QScreen* at = screen();
+    if (!at || isMaximized() || isFullScreen()) {
+        return;
+    }
+    const QRect area = at->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize extra = frame.size() - size();  // title bar and borders
+    const QSize fitting = size().boundedTo(area.size() - extra);
+    if (fitting != size()) {
+        resize(fitting);
+    }
+    // Keep the title bar reachable: the frame's top left stays inside the screen.
+    QPoint topLeft = frame.topLeft();
+    topLeft.setX(
+        std::clamp(topLeft.x(), area.left(),
+                   std::max(area.left(), area.right() + 1 - (fitting.width() + extra.width()))));
+    topLeft.setY(
+        std::clamp(topLeft.y(), area.top(),
+                   std::max(area.top(), area.bottom() + 1 - (fitting.height() + extra.height()))));
+    if (topLeft != frame.topLeft()) {
+        move(topLeft);
     }
 }
 
 void MainWindow::saveWindowPosition() {
-    // The frame's position and the client size: loading gives them back to move() and resize().
-    const QPoint p = pos();
-    const WindowRect rect{p.x(), p.y(), p.x() + width(), p.y() + height()};
+    // The frame's position and the client size in device pixels: loading gives them back to
+    // move() and resize() at the scale factor of that start.
+    const QScreen* at = screen();
+    const qreal ratio = at ? at->devicePixelRatio() : 1.0;
+    const QPoint origin = at ? at->availableGeometry().topLeft() : QPoint();
+    const QPoint p = origin + (pos() - origin) * ratio;
+    const int w = qRound(width() * ratio);
+    const int h = qRound(height() * ratio);
+    const WindowRect rect{p.x(), p.y(), p.x() + w, p.y() + h};
     settings_.saveWindowPosition(rect, isMinimized());
 }
 
@@ -1107,8 +1599,15 @@ void MainWindow::updateTooltipHold() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (zipRunning_) {
+        // A zip file is being written or unpacked: it finishes first.
+        event->ignore();
+        return;
+    }
+    cancelLoad();
     if (!shutDown_) {
         shutDown_ = true;
+        zipFolders_.deleteAll();
         recent_.saveRecentFiles(settings_);
         saveWindowPosition();
         settings_.sync();

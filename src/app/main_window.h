@@ -11,21 +11,25 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <optional>
 
 #include "command_ids.h"
 #include "file_filters.h"
+#include "open_drawing.h"
 #include "pen_colours.h"
 #include "printing.h"
 #include "recent_files.h"
 #include "settings_store.h"
 #include "viewer_state.h"
+#include "zip_io.h"
 
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 
 namespace planora {
 
@@ -46,9 +50,13 @@ struct MessageRequest {
     QString text;
 };
 using MessageHandler = std::function<void(const MessageRequest&)>;
+// A Yes/No question; true for Yes.
+using QuestionHandler = std::function<bool(const MessageRequest&)>;
 
 // Shows the request as a modal message box without owner window.
 void showMessageBox(const MessageRequest& request);
+// Asks the request as a modal Yes/No box without owner window.
+bool askQuestionBox(const MessageRequest& request);
 
 // Whether the area that carries out commands of this kind is part of this build. Menu items of
 // areas that are not are shown greyed and their commands do nothing.
@@ -81,6 +89,14 @@ class MainWindow : public QMainWindow {
     // Opens each path; reports and explains rejections. Returns the number rejected.
     int openFileList(const QStringList& paths, bool rebuildRecentMenu);
     void explainRejectedFiles(int count);
+    // Drawings are read on another thread; the window answers input after at most 25 ms. A load
+    // that takes longer than this delay shows the wait cursor and its progress in part 0. 0
+    // shows them at once, a negative delay reads on the window's thread.
+    void setBackgroundLoadDelay(int milliseconds) { backgroundLoadDelayMs_ = milliseconds; }
+    // Whether a drawing is being read on another thread now.
+    bool loadInProgress() const { return loading_ != nullptr; }
+    // Ends the load in progress; the drawing, view and status line stay as they were.
+    void cancelLoad();
     // Files dropped on the window (also used by the drop event).
     void handleDroppedFiles(const QStringList& paths);
 
@@ -112,6 +128,12 @@ class MainWindow : public QMainWindow {
     double unitFactor() const { return unitFactor_; }
     int decimals() const { return decimals_; }
     void setMessageHandler(MessageHandler handler);
+    void setQuestionHandler(QuestionHandler handler);
+    // The folders zip files were unpacked into; deleted with their contents when the window
+    // closes or goes.
+    const ZipTempFolders& zipFolders() const { return zipFolders_; }
+    // The bar shown in place of the status line while a zip file is packed or unpacked.
+    QProgressBar* zipProgressBar() const { return progressBar_; }
     // The questions, messages and dialogs of the colour configuration, and the printer side of
     // the print commands; tests replace them so that nothing blocks.
     // Messages the replacements leave out still go to the message handler.
@@ -137,12 +159,18 @@ class MainWindow : public QMainWindow {
     // The context menu "drittes" of the graphics window at a screen position.
     void showGraphicsContextMenu(const QPoint& globalPos);
 
+  signals:
+    // A drawing's load has gone on longer than the delay and continues on another thread.
+    void backgroundLoadStarted(const QString& path);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -156,9 +184,18 @@ class MainWindow : public QMainWindow {
     void layoutChildren();
     void restoreWindowPosition();
     void saveWindowPosition();
+    // Shrinks and moves the window so that its frame, title bar included, lies on its screen.
+    void fitFrameOnScreen();
     void showOpenDialog();
     void saveList();
     void openArchive(const QString& path);
+    void openZip(const QString& path, bool rebuildRecentMenu);
+    void packListAsZip(const QString& path);
+    // "Zip-Datei entpacken": copies the current item's unpacked drawing elsewhere.
+    void copyListEntryOut();
+    bool currentEntryFromZip() const;
+    // Shows the progress bar in place of the status line for the duration of a zip run.
+    class ZipRun;
     void refreshListEntry();
     void showListInformation();
     void listChanged();
@@ -168,6 +205,11 @@ class MainWindow : public QMainWindow {
     void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
     // Shows the damage text of the current drawing, when it has one, in part 0.
     void showLoadWarning();
+    // Reads a drawing; a load that takes longer than the delay runs on in the background while
+    // the window answers input, with the wait cursor and "Lade <name> … n %" in part 0.
+    OpenResult readDrawing(const QString& path);
+    // File intake commands and drops are refused while a load runs in the background.
+    void setIntakeEnabled(bool enabled);
     // The measuring tooltip is only on screen while the pointer is over the graphics window and
     // this window is neither minimised nor inactive.
     void updateTooltipHold();
@@ -177,6 +219,7 @@ class MainWindow : public QMainWindow {
     RecentFiles recent_;
     FileDialogMemory dialogMemory_;
     MessageHandler messageHandler_;
+    QuestionHandler questionHandler_;
     PenColourHooks colourHooks_;
     PrintHooks printHooks_;
     OptionsDialogRunner optionsRunner_;
@@ -192,6 +235,7 @@ class MainWindow : public QMainWindow {
     DocumentListWidget* documentList_ = nullptr;
     GraphicsWindow* graphics_ = nullptr;
     StatusLine* statusLine_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
     LayerPanelWidget* layerPanel_ = nullptr;
     TooltipWindow* tooltip_ = nullptr;
 
@@ -209,9 +253,17 @@ class MainWindow : public QMainWindow {
     double unitFactor_ = 0.01;
     int decimals_ = 3;
     QString loadWarning_;            // damage text of the current drawing
+    QString measureStatusText_;      // the last measured text put into status part 0
     bool pointerInGraphics_ = true;  // until the pointer is seen to leave it
     bool windowInactive_ = false;    // until the window is seen to lose activation
     bool shutDown_ = false;
+    bool zipRunning_ = false;  // the window cannot be closed while a zip file is worked on
+    ZipTempFolders zipFolders_;
+    bool fittedOnScreen_ = false;  // the first show has checked the frame against the screen
+
+    struct BackgroundLoad;
+    BackgroundLoad* loading_ = nullptr;  // the load running now, owned by readDrawing
+    int backgroundLoadDelayMs_ = 150;
 };
 
 }  // namespace planora

@@ -36,14 +36,29 @@ void StatusLine::setText(int part, const QString& text) {
     if (part < 0 || part >= kParts) {
         return;
     }
-    labels_[static_cast<std::size_t>(part)]->setText(text);
+    texts_[static_cast<std::size_t>(part)] = text;
+    showText(part);
+}
+
+void StatusLine::showText(int part) {
+    QLabel* label = labels_[static_cast<std::size_t>(part)];
+    const QString& text = texts_[static_cast<std::size_t>(part)];
+    if (part != StatusFileNamePart) {
+        label->setText(text);
+        return;
+    }
+    const int room = label->contentsRect().width();
+    const QString shown =
+        room > 0 ? label->fontMetrics().elidedText(text, Qt::ElideRight, room) : text;
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
 }
 
 QString StatusLine::text(int part) const {
     if (part < 0 || part >= kParts) {
         return {};
     }
-    return labels_[static_cast<std::size_t>(part)]->text();
+    return texts_[static_cast<std::size_t>(part)];
 }
 
 QRect StatusLine::partRect(int part) const {
@@ -63,6 +78,7 @@ void StatusLine::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     for (int i = 0; i < kParts; ++i) {
         labels_[static_cast<std::size_t>(i)]->setGeometry(partRect(i));
+        showText(i);
     }
 }
 

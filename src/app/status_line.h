@@ -18,6 +18,8 @@ class StatusLine : public QWidget {
 
     explicit StatusLine(QWidget* parent = nullptr);
 
+    // The file name part shows a name too long for it cut with "…" and the whole name as its
+    // tooltip; text() gives the whole text of every part.
     void setText(int part, const QString& text);
     QString text(int part) const;
     // The rectangle of one part inside the status line.
@@ -29,7 +31,10 @@ class StatusLine : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void showText(int part);
+
     std::array<QLabel*, kParts> labels_{};
+    std::array<QString, kParts> texts_{};
 };
 
 }  // namespace planora

@@ -42,7 +42,7 @@ enum class ProgressBarOp { Range, Step };
 
 class Progress {
   public:
-    static constexpr std::chrono::milliseconds kKeepAliveInterval{100};
+    static constexpr std::chrono::milliseconds kKeepAliveInterval{50};
 
     // Registers the field ids; clears the texts and the bars.
     void initProgress(const ProgressFields& fields);

@@ -20,6 +20,7 @@
 #include <iterator>
 #include <new>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "text_encoding.h"
@@ -143,22 +144,30 @@ bool isAscii(const std::string& text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+bool validUtf8(const std::string& text);
+
 // Adds one file as an entry; false after an error (logged).
 bool addFile(zipFile zip, const std::string& path, const PackOptions& options,
              std::vector<unsigned char>& buffer, Progress& progress) {
     const ProgressFields& f = progress.fields();
     struct stat st {};
     zip_fileinfo info{};
+    mode_t permissions = 0644;
     if (::stat(path.c_str(), &st) == 0) {
         info.dosDate = dosDateTimeOf(static_cast<std::int64_t>(st.st_mtime));
+        permissions = st.st_mode & 0777;
     }
+    // Written on a Unix system, with the file's mode: Debian's unzip reads the names of entries
+    // made on a DOS system as code page 437, even when they are flagged as UTF-8.
+    info.external_fa = static_cast<uLong>(S_IFREG | permissions) << 16;
+    constexpr int kMadeOnUnix = (3 << 8) | 20;
     const std::string name = nameInZip(path, options.bareNames);
     const bool large = static_cast<std::uint64_t>(st.st_size) >= 0xFFFFFFFFull;
-    // Names that are not plain ASCII are UTF-8 here; the flag tells unpackers so.
-    const unsigned long flags = isAscii(name) ? 0 : (1ul << 11);
+    // The flag tells unpackers that a name is UTF-8; a Latin-1 name from an old share is not.
+    const unsigned long flags = !isAscii(name) && validUtf8(name) ? (1ul << 11) : 0;
     if (zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                                 options.level != 0 ? Z_DEFLATED : 0, options.level, 0, -MAX_WBITS,
-                                DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags,
+                                DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeOnUnix, flags,
                                 large ? 1 : 0) != ZIP_OK) {
         appendZipError(
             format("Fehler beim Öffnen der zipinternen Datei %s\n", shown(name).c_str()));
@@ -532,6 +541,27 @@ std::string zipTargetName(const std::string& name) {
     return name + ".zip";
 }
 
+int countUmlautNames(const std::vector<std::string>& paths) {
+    static constexpr const char* kUtf8[] = {"\xC3\xA4", "\xC3\x84", "\xC3\xB6", "\xC3\x96",
+                                            "\xC3\xBC", "\xC3\x9C", "\xC3\x9F"};
+    static constexpr std::string_view kWindows1252 = "\xE4\xC4\xF6\xD6\xFC\xDC\xDF";
+    int count = 0;
+    for (const std::string& path : paths) {
+        const std::size_t slash = path.rfind('/');
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        bool found = false;
+        if (validUtf8(name)) {
+            found = std::any_of(std::begin(kUtf8), std::end(kUtf8), [&](const char* umlaut) {
+                return name.find(umlaut) != std::string::npos;
+            });
+        } else {
+            found = name.find_first_of(kWindows1252) != std::string::npos;
+        }
+        count += found ? 1 : 0;
+    }
+    return count;
+}
+
 std::uint32_t dosDateTimeOf(std::int64_t unixSeconds) {
     const auto seconds = static_cast<std::time_t>(unixSeconds);
     std::tm local{};
@@ -832,6 +862,7 @@ std::vector<UnpackedDrawing> unpackZip(const ZipSource& source, const std::strin
         if (index >= plan.size()) {
             return false;
         }
+        progress.tick();  // also between many small entries
         const PlannedEntry& entry = plan[index++];
         if (entry.refused) {
             return true;

@@ -44,6 +44,11 @@ struct PackOptions {
 int packZip(const std::string& zipName, const std::vector<std::string>& paths,
             const PackOptions& options, Progress& progress);
 
+// How many of the files' names (the part after the last "/") hold a German umlaut or "ß", which
+// other zip programs may not read back correctly. Names are UTF-8; a name that is not valid
+// UTF-8 is taken as Windows-1252 (a file from an old Windows share).
+int countUmlautNames(const std::vector<std::string>& paths);
+
 // One drawing found in an unpacked zip file.
 struct UnpackedDrawing {
     std::string path;       // the unpacked file

@@ -296,7 +296,8 @@ void readBlocks(LoadState& state, DrawingModel& next) {
     }
 }
 
-int loadFrom(ByteReader& in, DrawingModel& model, const std::string& path) {
+int loadFrom(ByteReader& in, DrawingModel& model, const std::string& path,
+             const LoadHooks* hooks = nullptr) {
     model.lastLoadError.clear();
     if (!in.ok()) {
         return 0;
@@ -306,6 +307,7 @@ int loadFrom(ByteReader& in, DrawingModel& model, const std::string& path) {
     try {
         DrawingModel next;
         LoadState state{in};
+        state.hooks = hooks;
         if (readHeader(state, next) != HeaderResult::Ok) {
             model.lastLoadError = next.lastLoadError;
             return 0;
@@ -317,8 +319,11 @@ int loadFrom(ByteReader& in, DrawingModel& model, const std::string& path) {
         next.lastLoadError = state.damage;
         next.setLoadWarning(std::move(state.damage));
         next.loaded = true;
+        state.step(1, 1);  // a cancel that came in after the last records still counts
         model = std::move(next);
         return 1;
+    } catch (const detail::LoadCancelled&) {
+        return 0;
     } catch (const std::bad_alloc&) {
         model.lastLoadError = kOutOfMemory;
     } catch (const std::length_error&) {
@@ -353,6 +358,15 @@ int loadDrawing(DrawingModel& model, const std::string& path) {
     }
     ByteReader in(path);
     return loadFrom(in, model, path);
+}
+
+int loadDrawing(DrawingModel& model, const std::string& path, const LoadHooks& hooks) {
+    if (auto message = notARegularFile(path)) {
+        model.lastLoadError = std::move(*message);
+        return 0;
+    }
+    ByteReader in(path);
+    return loadFrom(in, model, path, &hooks);
 }
 
 int loadDrawingFromBytes(DrawingModel& model, std::span<const std::uint8_t> bytes,

@@ -1,8 +1,10 @@
 // Reading ".akt" drawing files of every format generation into a DrawingModel.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -62,6 +64,15 @@ FormatGeneration generationForVersion(int version);
 // the drawing it had and lastLoadError holds the message (empty when the failure has none). A
 // damaged file loads as far as it can be read and keeps its damage text in lastLoadError.
 int loadDrawing(DrawingModel& model, const std::string& path);
+
+// What a caller on another thread sees of a load: the share of the element records read so far,
+// reported at coarse steps, and a flag that ends the load early. A cancelled load fails like any
+// other (the model keeps its drawing) with an empty lastLoadError.
+struct LoadHooks {
+    std::function<void(int percent)> progress;  // 0 to 100; called on the loading thread
+    const std::atomic<bool>* cancel = nullptr;
+};
+int loadDrawing(DrawingModel& model, const std::string& path, const LoadHooks& hooks);
 
 // The same for a file already in memory; `path` becomes currentDrawingPath.
 int loadDrawingFromBytes(DrawingModel& model, std::span<const std::uint8_t> bytes,

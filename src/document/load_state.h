@@ -31,6 +31,9 @@ struct TextEntry {
     std::string_view string() const;
 };
 
+// Thrown by LoadState::step when the caller cancelled the load.
+struct LoadCancelled {};
+
 struct LoadState {
     explicit LoadState(ByteReader& reader) : in(reader) {}
 
@@ -49,6 +52,25 @@ struct LoadState {
     std::optional<std::vector<TextEntry>> textTable;
     // The damage found ("Datei ist defekt: ..."); empty for a sound file.
     std::string damage;
+    // Progress and cancel of the caller; none for a plain load.
+    const LoadHooks* hooks = nullptr;
+    int reportedPercent = -1;
+
+    // Reports `done` of `total` steps when the percentage changed, and ends the load with
+    // LoadCancelled once the caller asked for it.
+    void step(std::int64_t done, std::int64_t total) {
+        if (hooks == nullptr) {
+            return;
+        }
+        if (hooks->cancel != nullptr && hooks->cancel->load(std::memory_order_relaxed)) {
+            throw LoadCancelled{};
+        }
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+        if (percent != reportedPercent && hooks->progress) {
+            reportedPercent = percent;
+            hooks->progress(percent);
+        }
+    }
 };
 
 constexpr char kElementMagic[4] = {'K', 'V', 'N', 'A'};

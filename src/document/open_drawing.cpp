@@ -9,7 +9,12 @@ namespace planora {
 OpenResult openDrawing(const std::string& path, OpenOptions options) {
     OpenResult result;
     DrawingModel model;
-    if (loadDrawing(model, path) == 0) {
+    const LoadHooks hooks{options.progress, options.cancel};
+    if (loadDrawing(model, path, hooks) == 0) {
+        if (options.cancel != nullptr && options.cancel->load()) {
+            result.cancelled = true;
+            return result;
+        }
         result.error = model.lastLoadError;
         return result;
     }

@@ -3,6 +3,8 @@
 // openDrawing().
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,6 +20,8 @@ struct OpenResult {
     // Damage found in a drawing that still loaded ("Datei ist defekt: ..."); empty for a sound
     // file.
     std::string warning;
+    // The load was ended through OpenOptions::cancel; no message belongs to it.
+    bool cancelled = false;
 
     bool ok() const { return model.has_value(); }
 };
@@ -26,6 +30,10 @@ struct OpenOptions {
     // Hide the layers the file marks as switched off (applyLayerFlags), as the viewer shows the
     // drawing; off for a report of the file as it is stored.
     bool hideSwitchedOffLayers = true;
+    // For a load on another thread: the share of the file read, 0 to 100 at coarse steps,
+    // called on the loading thread; and a flag that ends the load early when set.
+    std::function<void(int percent)> progress;
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // Reads the drawing at `path` (a local file name in the platform's encoding) into a fresh model.

@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "buffered_output.h"
 #include "element_geometry.h"
 
 namespace planora {
@@ -25,7 +26,7 @@ constexpr double kMostCorners = 100000.0;
 // shortest form that reads back as the same double (dxflib's own writer keeps 16 decimals).
 class DeviceDxfWriter final : public DL_WriterA {
   public:
-    explicit DeviceDxfWriter(QIODevice& out) : DL_WriterA("", DL_Codes::AC1015), out_(out) {}
+    explicit DeviceDxfWriter(QIODevice& out) : DL_WriterA("", DL_Codes::AC1015), out_(&out) {}
 
     void dxfReal(int gc, double value) const override {
         char buffer[40];
@@ -48,36 +49,20 @@ class DeviceDxfWriter final : public DL_WriterA {
     void dxfString(int gc, const std::string& value) const override { line(gc, value); }
 
     // Hands the buffered text to the device; false when any write failed.
-    bool flush() const {
-        if (!buffer_.empty() && !failed_ &&
-            out_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) !=
-                static_cast<qint64>(buffer_.size())) {
-            failed_ = true;
-        }
-        buffer_.clear();
-        return !failed_;
-    }
-    bool failed() const { return failed_; }
+    bool flush() const { return out_.flush(); }
+    bool failed() const { return out_.failed(); }
 
   private:
     void line(int gc, std::string_view value) const {
         if (gc < 10) {
-            buffer_ += "  ";
+            out_ << "  ";
         } else if (gc < 100) {
-            buffer_ += ' ';
+            out_ << ' ';
         }
-        buffer_ += std::to_string(gc);
-        buffer_ += '\n';
-        buffer_ += value;
-        buffer_ += '\n';
-        if (buffer_.size() >= (1u << 16)) {
-            flush();
-        }
+        out_.integer(gc) << '\n' << value << '\n';
     }
 
-    QIODevice& out_;
-    mutable std::string buffer_;
-    mutable bool failed_ = false;
+    mutable BufferedOutput out_;
 };
 
 // A text as a DXF of this version holds it: in the file's code page (1252, the drawing's own),

@@ -38,8 +38,7 @@ const char* dashArray(DashStyle style) {
 }  // namespace
 
 SvgSurface::SvgSurface(QIODevice* out, int width, int height, const std::string& title)
-    : out_(out), width_(width), height_(height) {
-    buffer_.reserve(kBufferSize + 4096);
+    : out_(out, kBufferSize), width_(width), height_(height) {
     put("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<svg width=\"");
     putInt(width);
     put("\" height=\"");
@@ -54,16 +53,11 @@ SvgSurface::SvgSurface(QIODevice* out, int width, int height, const std::string&
 }
 
 void SvgSurface::put(std::string_view s) {
-    buffer_.append(s);
-    if (buffer_.size() >= kBufferSize) {
-        flush();
-    }
+    out_ << s;
 }
 
 void SvgSurface::putInt(long long v) {
-    char text[24];
-    const auto r = std::to_chars(text, text + sizeof text, v);
-    put(std::string_view(text, static_cast<std::size_t>(r.ptr - text)));
+    out_.integer(v);
 }
 
 void SvgSurface::putNumber(double v) {
@@ -72,28 +66,13 @@ void SvgSurface::putNumber(double v) {
     put(std::string_view(text, static_cast<std::size_t>(std::max(n, 0))));
 }
 
-void SvgSurface::flush() {
-    if (buffer_.empty()) {
-        return;
-    }
-    if (out_ != nullptr && !failed_) {
-        const qint64 n = out_->write(buffer_.data(), static_cast<qint64>(buffer_.size()));
-        if (n != static_cast<qint64>(buffer_.size())) {
-            failed_ = true;
-        }
-    }
-    written_ += buffer_.size();
-    buffer_.clear();
-}
-
 bool SvgSurface::finish() {
     if (!finished_) {
         closePenGroup();
         put("</svg>\n");
         finished_ = true;
     }
-    flush();
-    return !failed_;
+    return out_.flush();
 }
 
 void SvgSurface::setPen(std::uint32_t colour, DashStyle style) {

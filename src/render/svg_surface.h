@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "buffered_output.h"
 #include "drawing_surface.h"
 
 namespace planora {
@@ -22,8 +23,8 @@ class SvgSurface final : public DrawingSurface {
 
     // Closes the document and hands out what is buffered. False when any write failed.
     bool finish();
-    bool failed() const { return failed_; }
-    std::uint64_t bytesWritten() const { return written_; }
+    bool failed() const { return out_.failed(); }
+    std::uint64_t bytesWritten() const { return out_.offset(); }
 
     int width() const override { return width_; }
     int height() const override { return height_; }
@@ -41,19 +42,15 @@ class SvgSurface final : public DrawingSurface {
     void put(std::string_view s);
     void putInt(long long v);
     void putNumber(double v);
-    void flush();
     // The pen's group is opened before the first figure drawn with it.
     void openPenGroup();
     void closePenGroup();
     void endPath();
     void addSegment(int x1, int y1, int x2, int y2);
 
-    QIODevice* out_;
+    BufferedOutput out_;
     int width_;
     int height_;
-    std::string buffer_;
-    std::uint64_t written_ = 0;
-    bool failed_ = false;
     bool finished_ = false;
 
     std::uint32_t penColour_ = 0;

@@ -1,20 +1,24 @@
 #include "vector_export.h"
 
-#include <zlib.h>
-
 #include <QString>
 #include <algorithm>
-#include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "buffered_output.h"
 #include "element_geometry.h"
+#include "huffman_deflate.h"
 #include "output_file.h"
 #include "text_encoding.h"
 
@@ -27,7 +31,6 @@ namespace {
 constexpr double kDegree = 3.141592653589793 / 180.0;
 constexpr double kPointsPerUnit = 72.0 / 2.54;      // one drawing unit is one centimetre on paper
 constexpr std::uint32_t kAreaColour = 0x008000FFu;  // areas are filled in this fixed colour
-constexpr std::size_t kFlushSize = 1 << 16;
 
 // The layers of a drawing in ascending number with the elements that can be written, in array
 // order within each layer. Elements with non-finite or absurd geometry are counted, not kept.
@@ -119,60 +122,6 @@ DrawingPlan planDrawing(const DrawingModel& model) {
     return plan;
 }
 
-// Text written to a device in blocks; every write is checked.
-class Sink {
-  public:
-    explicit Sink(QIODevice& out) : out_(out) { buffer_.reserve(kFlushSize * 2); }
-
-    Sink& operator<<(std::string_view s) {
-        buffer_.append(s);
-        if (buffer_.size() >= kFlushSize) {
-            flush();
-        }
-        return *this;
-    }
-    Sink& operator<<(char c) {
-        buffer_.push_back(c);
-        return *this;
-    }
-    // The shortest form that reads back as the same double; fixed notation when asked (PDF has
-    // no exponents).
-    Sink& number(double v, bool fixed) {
-        char text[400];
-        const auto result =
-            fixed ? std::to_chars(text, text + sizeof text, v, std::chars_format::fixed)
-                  : std::to_chars(text, text + sizeof text, v);
-        if (result.ec != std::errc()) {
-            return *this << "0";
-        }
-        return *this << std::string_view(text, static_cast<std::size_t>(result.ptr - text));
-    }
-    void flush() {
-        if (!buffer_.empty() && !failed_ &&
-            out_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) !=
-                static_cast<qint64>(buffer_.size())) {
-            failed_ = true;
-        }
-        written_ += buffer_.size();
-        buffer_.clear();
-    }
-    void write(const char* data, std::size_t size) {
-        buffer_.append(data, size);
-        if (buffer_.size() >= kFlushSize) {
-            flush();
-        }
-    }
-    // Bytes written so far, the buffered ones included.
-    std::size_t offset() const { return written_ + buffer_.size(); }
-    bool failed() const { return failed_; }
-
-  private:
-    QIODevice& out_;
-    std::string buffer_;
-    std::size_t written_ = 0;
-    bool failed_ = false;
-};
-
 // Dash patterns in points of paper (or hundredths of a centimetre in the SVG), by dash style.
 std::vector<double> dashPattern(DashStyle style) {
     switch (style) {
@@ -233,12 +182,12 @@ double arcSweep(double start, double end) {
 
 // ---- SVG ----
 
-void svgPoint(Sink& out, double x, double y) {
+void svgPoint(BufferedOutput& out, double x, double y) {
     out.number(x, false) << ' ';
     out.number(y == 0.0 ? 0.0 : -y, false);
 }
 
-void writeSvgElement(Sink& out, const ElementStore& store, const Element& e,
+void writeSvgElement(BufferedOutput& out, const ElementStore& store, const Element& e,
                      const Renderer& renderer) {
     const double* g = e.g;
     const std::uint32_t colour = elementColour(e, renderer);
@@ -339,7 +288,7 @@ VectorExportResult writeSvgDrawing(QIODevice& device, const DrawingModel& model,
     const double x0 = b.xmin - margin, y0 = -b.ymax - margin;
     const double w = b.xmax - b.xmin + 2 * margin, h = b.ymax - b.ymin + 2 * margin;
 
-    Sink out(device);
+    BufferedOutput out(&device);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<svg xmlns=\"http://www.w3.org/2000/svg\" "
            "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" width=\"";
@@ -387,26 +336,36 @@ namespace {
 
 // ---- PDF ----
 
-// The content stream, compressed as it is written.
+// The content stream, compressed as it is written. The text is formatted into blocks on the
+// calling thread while a second thread Huffman-codes the previous blocks (the text is mostly
+// digits, which that packs to about half) and writes them out, so the two halves of the work
+// overlap. At most a few blocks are in flight, which keeps memory small.
 class DeflatedStream {
   public:
-    explicit DeflatedStream(Sink& out) : out_(out) {
-        zs_.zalloc = Z_NULL;
-        zs_.zfree = Z_NULL;
-        zs_.opaque = Z_NULL;
-        // Huffman coding alone: the text is mostly digits, which it packs well, at a fraction of
-        // the time the string matching of the other modes takes on a large drawing.
-        ok_ = deflateInit2(&zs_, Z_BEST_SPEED, Z_DEFLATED, 15, 8, Z_HUFFMAN_ONLY) == Z_OK;
+    explicit DeflatedStream(BufferedOutput& out) : out_(out), deflater_(packed_) {
+        text_.reserve(kBlockSize + 4096);
+        worker_ = std::thread([this] { run(); });
     }
-    ~DeflatedStream() { deflateEnd(&zs_); }
+    ~DeflatedStream() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
     DeflatedStream(const DeflatedStream&) = delete;
     DeflatedStream& operator=(const DeflatedStream&) = delete;
 
     DeflatedStream& operator<<(std::string_view s) {
         text_.append(s);
-        if (text_.size() >= kFlushSize) {
-            pump(Z_NO_FLUSH);
+        if (text_.size() >= kBlockSize) {
+            handOver(false);
         }
+        return *this;
+    }
+    DeflatedStream& operator<<(char c) {
+        text_.push_back(c);
         return *this;
     }
     DeflatedStream& number(double v) {
@@ -417,44 +376,125 @@ class DeflatedStream {
                              : std::string_view("0"));
     }
     DeflatedStream& point(double x, double y) {
-        number(x) << " ";
-        return number(y) << " ";
+        number(x) << ' ';
+        return number(y) << ' ';
     }
+    // A colour channel of 0..255 as the shortest decimal that maps back to the same byte.
+    DeflatedStream& channel(unsigned value) {
+        if (value == 0 || value == 255) {
+            return *this << (value == 0 ? "0" : "1");
+        }
+        // Three decimals are within 0.13 of a step of 1/255; fewer where they are enough.
+        unsigned thousandths = (value * 1000 + 127) / 255;
+        char text[8] = {'.'};
+        std::size_t n = 1;
+        for (unsigned digits = 3, div = 100; digits > 0; --digits, div /= 10) {
+            text[n++] = static_cast<char>('0' + thousandths / div % 10);
+        }
+        while (n > 2 && text[n - 1] == '0') {
+            --n;
+        }
+        return *this << std::string_view(text, n);
+    }
+    // True once compressing or writing failed; what is formatted after that is dropped.
+    bool failed() const { return failed_.load(std::memory_order_relaxed); }
+
     // Ends the stream; returns the compressed length, or none when compression failed.
     std::optional<std::size_t> finish() {
-        pump(Z_FINISH);
-        if (!ok_) {
+        handOver(true);
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return done_; });
+        if (failed()) {
             return std::nullopt;
         }
         return compressed_;
     }
 
   private:
-    void pump(int flush) {
-        zs_.next_in = reinterpret_cast<Bytef*>(text_.data());
-        zs_.avail_in = static_cast<uInt>(text_.size());
-        std::array<char, 1 << 16> chunk;
-        int status = Z_OK;
-        do {
-            zs_.next_out = reinterpret_cast<Bytef*>(chunk.data());
-            zs_.avail_out = static_cast<uInt>(chunk.size());
-            status = deflate(&zs_, flush);
-            if (status == Z_STREAM_ERROR) {
-                ok_ = false;
-                break;
-            }
-            const std::size_t produced = chunk.size() - zs_.avail_out;
-            out_.write(chunk.data(), produced);
-            compressed_ += produced;
-        } while (zs_.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
-        text_.clear();
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
+    static constexpr std::size_t kBlocksInFlight = 8;  // rides out a thread kept waiting
+
+    // Queues the current block for the worker and takes a spare one to fill next.
+    void handOver(bool last) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queue_.size() < kBlocksInFlight || done_; });
+        queue_.push_back(std::move(text_));
+        last_ = last_ || last;
+        if (!spare_.empty()) {
+            text_ = std::move(spare_.back());
+            spare_.pop_back();
+        } else {
+            text_ = std::string();
+            text_.reserve(kBlockSize + 4096);
+        }
+        lock.unlock();
+        changed_.notify_all();
     }
 
-    Sink& out_;
-    z_stream zs_{};
-    std::string text_;
+    void run() {
+        for (;;) {
+            std::string block;
+            bool last = false;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return !queue_.empty() || stop_; });
+                if (queue_.empty()) {
+                    return;  // given up before the end
+                }
+                block = std::move(queue_.front());
+                queue_.pop_front();
+                last = last_ && queue_.empty();
+            }
+            if (!failed()) {
+                try {
+                    compress(block, last);
+                } catch (const std::bad_alloc&) {
+                    failed_ = true;
+                }
+            }
+            block.clear();
+            {
+                std::lock_guard lock(mutex_);
+                spare_.push_back(std::move(block));
+                done_ = last;
+            }
+            changed_.notify_all();
+            if (last) {
+                return;
+            }
+        }
+    }
+
+    void compress(const std::string& block, bool last) {
+        deflater_.block(block);
+        if (last) {
+            deflater_.finish();
+        }
+        out_.write(packed_.data(), packed_.size());
+        compressed_ += packed_.size();
+        packed_.clear();
+        if (out_.failed()) {
+            failed_ = true;
+        }
+    }
+
+    // Touched only by the worker until finish() has seen it done.
+    BufferedOutput& out_;
+    std::string packed_;
+    HuffmanDeflater deflater_;
     std::size_t compressed_ = 0;
-    bool ok_ = false;
+    std::atomic<bool> failed_ = false;
+    // Touched only by the formatting thread.
+    std::string text_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::string> queue_;
+    std::vector<std::string> spare_;
+    bool last_ = false;
+    bool done_ = false;
+    bool stop_ = false;
+    std::thread worker_;
 };
 
 // A PDF text string: plain when printable ASCII, else UTF-16 with a byte order mark.
@@ -492,9 +532,9 @@ std::string pdfLiteral(std::string_view cp1252) {
 }
 
 void pdfColour(DeflatedStream& s, std::uint32_t colour, const char* op) {
-    s.number((colour & 0xFF) / 255.0) << " ";
-    s.number(((colour >> 8) & 0xFF) / 255.0) << " ";
-    s.number(((colour >> 16) & 0xFF) / 255.0) << op;
+    s.channel(colour & 0xFF) << ' ';
+    s.channel((colour >> 8) & 0xFF) << ' ';
+    s.channel((colour >> 16) & 0xFF) << op;
 }
 
 // Bezier segments of at most 90 degrees along the circle from `start` for `sweep` degrees.
@@ -712,7 +752,7 @@ VectorExportResult writePdfDrawing(QIODevice& device, const DrawingModel& model,
     result.skipped = plan.skipped;
     const std::vector<PdfPage> pages = pdfPages(plan.box, options);
 
-    Sink out(device);
+    BufferedOutput out(&device);
     std::vector<std::size_t> offsets;  // by object number - 1
     auto object = [&](std::size_t number) {
         if (offsets.size() < number) {
@@ -807,7 +847,7 @@ VectorExportResult writePdfDrawing(QIODevice& device, const DrawingModel& model,
                     writePdfElement(s, store, e, renderer, 1.0 / page.scale, pen);
                 }
                 s << "EMC\n";
-                if (out.failed()) {
+                if (s.failed()) {
                     break;
                 }
             }

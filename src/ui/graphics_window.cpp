@@ -7,8 +7,12 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "graphics_cursors.h"
@@ -20,6 +24,9 @@ namespace planora {
 namespace {
 
 constexpr int kCursorStackSize = 10;
+// From this many elements a whole picture is drawn on the worker thread while the window shows
+// the previous one moved and scaled to the new view.
+constexpr std::size_t kWorkerMinElements = 200'000;
 // One notch of a mouse wheel.
 constexpr int kWheelStep = 120;
 
@@ -68,6 +75,31 @@ QRect toQRect(const ZoomWindowTool::Rect& r) {
     return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
 }
 
+// The view of a picture with `ratio` device pixels per window pixel: the same drawing area, the
+// scale and the device origin multiplied.
+ViewTransform deviceView(const ViewTransform& view, qreal ratio) {
+    if (ratio == 1.0) {
+        return view;
+    }
+    ViewTransform device = view;
+    device.scale *= ratio;
+    device.deviceOriginX = static_cast<std::int32_t>(std::lround(view.deviceOriginX * ratio));
+    device.deviceOriginY = static_cast<std::int32_t>(std::lround(view.deviceOriginY * ratio));
+    return device;
+}
+
+// The device pixels that cover the window pixels of `area`.
+QRect deviceRect(const QRect& area, qreal ratio) {
+    if (ratio == 1.0) {
+        return area;
+    }
+    const int left = static_cast<int>(std::floor(area.left() * ratio));
+    const int top = static_cast<int>(std::floor(area.top() * ratio));
+    const int right = static_cast<int>(std::ceil((area.right() + 1) * ratio));
+    const int bottom = static_cast<int>(std::ceil((area.bottom() + 1) * ratio));
+    return QRect(left, top, right - left, bottom - top);
+}
+
 }  // namespace
 
 struct GraphicsWindow::Private {
@@ -79,6 +111,7 @@ struct GraphicsWindow::Private {
         std::size_t count = 0;
         std::uint32_t background = 0;
         QSize size;
+        qreal ratio = 1.0;
 
         bool operator==(const CacheKey&) const = default;
     };
@@ -86,16 +119,29 @@ struct GraphicsWindow::Private {
     Private(GraphicsWindow& window, ViewerState& viewerState) : q(window), state(viewerState) {}
 
     CacheKey currentKey() const {
-        return CacheKey{state.view.displayedView(),         state.drawingGeneration,
-                        state.drawing.store.elementArray(), state.drawing.store.elementCount(),
-                        state.renderer.backgroundColour(),  q.size()};
+        return CacheKey{state.view.displayedView(),
+                        state.drawingGeneration,
+                        state.drawing.store.elementArray(),
+                        state.drawing.store.elementCount(),
+                        state.renderer.backgroundColour(),
+                        q.size(),
+                        ratio()};
     }
     bool cacheCurrent() const { return cacheKey && *cacheKey == currentKey(); }
 
-    // The window shows the displayed view in the pen colours.
+    // Device pixels per window pixel: the picture is drawn at the screen's resolution, so that
+    // a line is one device pixel wide and nothing is stretched.
+    qreal ratio() const { return q.devicePixelRatioF(); }
+    QSize deviceSize() const {
+        const qreal r = ratio();
+        return QSize(static_cast<int>(std::ceil(q.width() * r)),
+                     static_cast<int>(std::ceil(q.height() * r)));
+    }
+
+    // The window shows the displayed view in the pen colours, at the device resolution.
     RenderRequest windowRequest() const {
         RenderRequest request;
-        request.view = state.view.displayedView();
+        request.view = deviceView(state.view.displayedView(), ratio());
         request.blackOutput = false;
         return request;
     }
@@ -111,7 +157,8 @@ struct GraphicsWindow::Private {
     // Draws one rectangle of the cache anew, with the pixels a whole drawing gives there. The
     // renderer leaves out every element that cannot reach into the rectangle; the painter's clip
     // keeps the rest of the cache as it is.
-    void render(const QRect& area) {
+    void render(const QRect& windowArea) {
+        const QRect area = deviceRect(windowArea, ratio()).intersected(cache.rect());
         QPainter painter(&cache);
         painter.setClipRect(area);
         painter.fillRect(area, colourFromColorref(state.renderer.backgroundColour()));
@@ -125,7 +172,11 @@ struct GraphicsWindow::Private {
         if (cacheCurrent()) {
             return;
         }
-        const QSize size = q.size();
+        if (state.drawing.store.elementCount() >= kWorkerMinElements && workerWanted) {
+            requestPicture();
+            return;
+        }
+        const QSize size = deviceSize();
         if (cache.size() != size) {
             cache = QImage(size, QImage::Format_RGB32);
         }
@@ -134,6 +185,7 @@ struct GraphicsWindow::Private {
             applyMarks();
         }
         cacheKey = currentKey();
+        shownKey = cacheKey;
     }
 
     void invalidate() {
@@ -145,7 +197,10 @@ struct GraphicsWindow::Private {
     // bottom - 1), every pixel once, so that doing it twice restores the picture. An inverting
     // operation ignores the colour of the pen it is drawn with.
     void invertOutline(const ZoomWindowTool::Rect& r) {
-        const QRect outline = toQRect(r);
+        const qreal k = ratio();
+        const QRect outline = k == 1.0 ? toQRect(r)
+                                       : QRect(QPoint(int(r.left * k), int(r.top * k)),
+                                               QPoint(int(r.right * k) - 1, int(r.bottom * k) - 1));
         if (outline.isEmpty()) {
             return;
         }
@@ -176,7 +231,9 @@ struct GraphicsWindow::Private {
         if (band) {
             invertOutline(*band);
         }
-        applyHitMarker(cache, measure);
+        if (const auto at = measure.hitMarker()) {
+            invertHitMarkerAt(*at);
+        }
     }
 
     ClientRect client() const { return {0, 0, q.width(), q.height()}; }
@@ -184,6 +241,7 @@ struct GraphicsWindow::Private {
     // Inverts the hit marker at `at` in the picture; a second call restores the pixels.
     void invertHitMarkerAt(DevicePoint at) {
         QPainter painter(&cache);
+        painter.scale(ratio(), ratio());
         drawHitMarker(painter, at);
     }
 
@@ -293,7 +351,11 @@ struct GraphicsWindow::Private {
         const DevicePoint d = state.view.panDragMove(w, h, x, y);
         // The renderer draws a strip at any edge on its own; a move by the whole window or more
         // leaves nothing to keep.
-        if (!wasCurrent || std::abs(d.x) >= w || std::abs(d.y) >= h) {
+        // At a fractional ratio a window pixel is no whole number of device pixels: the picture
+        // is drawn anew.
+        const qreal k = ratio();
+        const int step = static_cast<int>(k);
+        if (!wasCurrent || std::abs(d.x) >= w || std::abs(d.y) >= h || step != k) {
             viewChanged();
             return;
         }
@@ -305,16 +367,165 @@ struct GraphicsWindow::Private {
         if (const auto at = measure.hitMarker()) {
             invertHitMarkerAt(*at);
         }
-        scrollImage(cache, d.x, d.y);
+        scrollImage(cache, d.x * step, d.y * step);
         for (const QRect& strip : uncoveredByScroll(w, h, d.x, d.y)) {
             render(strip);
         }
         applyMarks();
         cacheKey = currentKey();
+        shownKey = cacheKey;
         if (band || measure.hitMarker()) {
             q.update();
         } else {
             q.scroll(d.x, d.y);
+        }
+    }
+
+    // ---- The worker thread for whole pictures of large drawings ----
+
+    struct Job {
+        CacheKey key;
+        RenderRequest request;
+        QSize size;
+        std::uint32_t background = 0;
+        std::array<std::int32_t, Renderer::kPenCount - 1> pens{};
+        std::vector<std::uint32_t> palette;
+    };
+
+    // The cache at once shows the previous picture moved and scaled to the new view; the exact
+    // picture is asked of the worker and replaces it when it is done.
+    void requestPicture() {
+        const CacheKey key = currentKey();
+        if (requestedKey && *requestedKey == key) {
+            return;  // the worker is at it
+        }
+        const QSize size = deviceSize();
+        QImage preview(size, QImage::Format_RGB32);
+        preview.fill(colourFromColorref(state.renderer.backgroundColour()));
+        if (shownKey && !cache.isNull() && shownKey->generation == key.generation &&
+            shownKey->elements == key.elements) {
+            QPainter painter(&preview);
+            painter.setTransform(
+                previewTransform(shownKey->view, key.view, shownKey->ratio, key.ratio));
+            painter.drawImage(QPointF(0, 0), cache);
+        }
+        cache = std::move(preview);
+        cacheKey.reset();
+        shownKey = key;  // the preview's pixels stand where this view puts them
+
+        Job job;
+        job.key = key;
+        job.request = windowRequest();
+        job.size = size;
+        job.background = state.renderer.backgroundColour();
+        const auto& pens = state.renderer.penTable();
+        std::copy(pens.begin() + 1, pens.end(), job.pens.begin());
+        job.palette = state.renderer.palette();
+        {
+            std::lock_guard lock(workerMutex);
+            pending = std::move(job);  // a newer request replaces one not yet started
+        }
+        requestedKey = key;
+        startWorker();
+        workerWake.notify_one();
+    }
+
+    // Window pixels of the old view to window pixels of the new one.
+    static QTransform previewTransform(const ViewTransform& from, const ViewTransform& to,
+                                       qreal fromRatio, qreal toRatio) {
+        const double k = to.scale / from.scale;
+        // x' = (x - ox) * k + (wx - wx') * s' + ox'; likewise y with the axis upside down.
+        const double dx = (from.worldOriginX - to.worldOriginX) * to.scale;
+        const double dy = (to.worldOriginY - from.worldOriginY) * to.scale;
+        QTransform t;
+        t.scale(toRatio, toRatio);
+        t.translate(to.deviceOriginX + dx, to.deviceOriginY - dy);
+        t.scale(k, k);
+        t.translate(-from.deviceOriginX, -from.deviceOriginY);
+        t.scale(1 / fromRatio, 1 / fromRatio);
+        return t;
+    }
+
+    void startWorker() {
+        if (worker.joinable()) {
+            return;
+        }
+        worker = std::thread([this] { workerLoop(); });
+    }
+
+    void workerLoop() {
+        Renderer renderer;  // its own caches: the window's renderer stays free for strips
+        std::uint64_t generation = 0;
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(workerMutex);
+                workerWake.wait(lock, [this] { return stopping || pending.has_value(); });
+                if (stopping) {
+                    return;
+                }
+                job = std::move(*pending);
+                pending.reset();
+                busy = true;
+            }
+            if (job.key.generation != generation) {
+                // What was worked out for the previous drawing does not hold for this one.
+                renderer.invalidateElementCache();
+                generation = job.key.generation;
+            }
+            renderer.setPenTable(job.pens);
+            renderer.setColourPalette(job.palette);
+            renderer.setBackgroundColour(job.background);
+            QImage picture(job.size, QImage::Format_RGB32);
+            picture.fill(colourFromColorref(job.background));
+            {
+                QPainter painter(&picture);
+                PainterSurface surface(painter, picture.width(), picture.height());
+                renderer.render(surface, state.drawing.store, job.request);
+            }
+            QMetaObject::invokeMethod(
+                &q,
+                [this, key = job.key, picture = std::move(picture)]() mutable {
+                    pictureDone(key, std::move(picture));
+                },
+                Qt::QueuedConnection);
+            {
+                std::lock_guard lock(workerMutex);
+                busy = false;
+            }
+            workerIdle.notify_all();
+        }
+    }
+
+    void pictureDone(const CacheKey& key, QImage picture) {
+        if (!(key == currentKey()) || cacheCurrent()) {
+            return;  // the view moved on; its own picture is on the way
+        }
+        cache = std::move(picture);
+        applyMarks();
+        cacheKey = key;
+        shownKey = key;
+        requestedKey.reset();
+        q.update();
+    }
+
+    // Waits until the worker no longer reads the drawing; a waiting job is dropped.
+    void finishPictures() {
+        std::unique_lock lock(workerMutex);
+        pending.reset();
+        workerIdle.wait(lock, [this] { return !busy; });
+        requestedKey.reset();
+    }
+
+    void stopWorker() {
+        {
+            std::lock_guard lock(workerMutex);
+            stopping = true;
+            pending.reset();
+        }
+        workerWake.notify_all();
+        if (worker.joinable()) {
+            worker.join();
         }
     }
 
@@ -338,6 +549,17 @@ struct GraphicsWindow::Private {
     QPoint panLast;
     int wheelRemainder = 0;
     std::optional<WorldPoint> lastClick;
+
+    bool workerWanted = true;
+    std::optional<CacheKey> shownKey;      // the view the cache's pixels are drawn for
+    std::optional<CacheKey> requestedKey;  // the picture asked of the worker
+    std::thread worker;
+    std::mutex workerMutex;
+    std::condition_variable workerWake;
+    std::condition_variable workerIdle;
+    std::optional<Job> pending;
+    bool busy = false;
+    bool stopping = false;
 };
 
 GraphicsWindow::GraphicsWindow(ViewerState& state, QWidget* parent)
@@ -360,7 +582,23 @@ GraphicsWindow::GraphicsWindow(ViewerState& state, QWidget* parent)
     pushCursor(d->frame);
 }
 
-GraphicsWindow::~GraphicsWindow() = default;
+GraphicsWindow::~GraphicsWindow() {
+    d->stopWorker();
+}
+
+void GraphicsWindow::finishPictures() {
+    d->finishPictures();
+}
+
+bool GraphicsWindow::pictureExact() const {
+    return d->cacheCurrent();
+}
+
+void GraphicsWindow::setPictureWorkerEnabled(bool enabled) {
+    d->finishPictures();
+    d->workerWanted = enabled;
+    d->invalidate();
+}
 
 void GraphicsWindow::zoomAll() {
     d->state.view.zoomAll(width(), height(), d->state.drawing.store);
@@ -384,6 +622,47 @@ void GraphicsWindow::zoomAtGlobalPoint(const QPoint& globalPos, double factor) {
     const QPoint p = mapFromGlobal(globalPos);
     d->state.view.zoomAtPoint(width(), height(), p.x(), p.y(), factor);
     d->viewChanged();
+}
+
+void GraphicsWindow::zoomAtCentre(double factor) {
+    d->state.view.zoomAtPoint(width(), height(), width() / 2, height() / 2, factor);
+    d->viewChanged();
+}
+
+void GraphicsWindow::panTowards(Qt::ArrowType edge) {
+    const int w = width();
+    const int h = height();
+    int x = w / 2;
+    int y = h / 2;
+    switch (edge) {
+        case Qt::LeftArrow:
+            x = 0;
+            break;
+        case Qt::RightArrow:
+            x = w - 1;
+            break;
+        case Qt::UpArrow:
+            y = 0;
+            break;
+        case Qt::DownArrow:
+            y = h - 1;
+            break;
+        case Qt::NoArrow:
+            return;
+    }
+    if (d->state.view.panStep(w, h, x, y)) {
+        d->viewChanged();
+    }
+}
+
+bool GraphicsWindow::cancelZoomWindow() {
+    if (!d->zoomTool.active()) {
+        return false;
+    }
+    d->apply(
+        d->zoomTool.handle(ZoomWindowTool::Event::Cancel, 0, 0, d->state.view, width(), height()));
+    emit statusTextRequested(0, QString());  // "Fenster zoomen: ..." no longer applies
+    return true;
 }
 
 void GraphicsWindow::drawingLoaded() {
@@ -455,7 +734,8 @@ void GraphicsWindow::paintEvent(QPaintEvent* event) {
         return;
     }
     d->ensureCache();
-    painter.drawImage(event->rect(), d->cache, event->rect());
+    painter.drawImage(QRectF(event->rect()), d->cache,
+                      QRectF(deviceRect(event->rect(), d->ratio())));
     paintMeasureOverlay(painter, d->measure, size());
 }
 

@@ -30,10 +30,25 @@ class GraphicsWindow : public QWidget {
     void redraw();           // "&Bild neuzeichnen": repaint everything
     // Wheel zoom about a point given in global (screen) coordinates; factor 0.8 or 1.25.
     void zoomAtGlobalPoint(const QPoint& globalPos, double factor);
+    // Keyboard zoom: the factor of a wheel step (1.25 or 0.8) about the window's centre.
+    void zoomAtCentre(double factor);
+    // Keyboard pan: the step of a Ctrl + click at the middle of the edge the arrow points to.
+    void panTowards(Qt::ArrowType edge);
+    // Esc: ends a zoom window in progress; false when there was none.
+    bool cancelZoomWindow();
     // After a successful load: forget what belonged to the previous drawing and zoom to all.
     void drawingLoaded();
     // After colours or layers changed: repaint with the new state.
     void drawingChanged();
+
+    // Whole pictures of large drawings are drawn on a worker thread; meanwhile the previous
+    // picture shows moved and scaled to the new view. finishPictures() waits until the worker
+    // no longer reads the drawing: call it before the drawing is changed or replaced.
+    void finishPictures();
+    // Whether the picture on screen is the exact one for the current view.
+    bool pictureExact() const;
+    // On by default; off draws every picture on the window's thread.
+    void setPictureWorkerEnabled(bool enabled);
 
     bool zoomWindowActive() const;
     // The drawing point of the last plain left click (nothing before the first).

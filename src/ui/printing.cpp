@@ -1,5 +1,7 @@
 #include "printing.h"
 
+#include "message_box_layout.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -30,6 +32,7 @@ void showMessage(const PrintHooks& hooks, const QString& text, const QString& ca
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    keepLineBreaks(box);
     box.exec();
 }
 

@@ -342,16 +342,15 @@ TEST_F(MainWindowTest, DroppedFilesOpenWithOnlyTheExplanationForRejections) {
     EXPECT_FALSE(enterRemote.isAccepted());
 }
 
-TEST_F(MainWindowTest, ZipFilesAreExplainedAsNotYetAvailable) {
+TEST_F(MainWindowTest, DamagedZipFileIsReportedAndNotRemembered) {
     MainWindow& w = makeWindow();
     const QString zip = planora::testing::writeFile(file("plaene.zip"), "PK\x03\x04");
     for (const QString& path : {zip}) {
         messages_.clear();
         EXPECT_EQ(w.openFile(path, true, true), 0) << path.toStdString();
         ASSERT_EQ(messages_.size(), 1u);
-        EXPECT_EQ(messages_[0].caption, QStringLiteral("Achtung"));
+        EXPECT_EQ(messages_[0].caption, QStringLiteral("Planora: Zip-Fehler"));
         EXPECT_TRUE(messages_[0].text.contains(path));
-        EXPECT_TRUE(messages_[0].text.contains(QStringLiteral("noch nicht")));
     }
     EXPECT_TRUE(w.recentFiles().entries().empty());
 }

@@ -130,6 +130,19 @@ TEST(ZipPacking, ReadErrorLeavesExistingZipUntouched) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }
 
+TEST(ZipPacking, UmlautQuestionLooksAtFileNamesInBothEncodings) {
+    // The folder's umlaut does not count; UTF-8 and Windows-1252 names do, "ß" included.
+    EXPECT_EQ(countUmlautNames({"/home/M\xC3\xBCller/plan.akt", "plain.akt"}), 0);
+    EXPECT_EQ(countUmlautNames({"/a/Stra\xC3\x9F"
+                                "e.akt",
+                                "/a/\xD6l.akt", "/a/b.akt", "/a/\xC3\x84nderung.akt"}),
+              3);
+    // A UTF-8 letter whose bytes include a Windows-1252 umlaut ("\xC4" of "ą") is no umlaut.
+    EXPECT_EQ(countUmlautNames({"/a/Zaj\xC4\x85"
+                                "c.akt"}),
+              0);
+}
+
 TEST(ZipProgress, StepsCounterAndBareNameFolder) {
     const fs::path dir = freshFolder("progress");
     writeFile(dir / "a.akt", std::string(40000, 'a'));

@@ -1,6 +1,7 @@
 // Writes the drawing the export tests read: every element kind and line style on several layers
 // (one switched off), coordinates that need every digit, a text with umlauts, and two elements
-// with geometry no export may write (a NaN and an absurdly large coordinate); or one line.
+// with geometry no export may write (a NaN and an absurdly large coordinate); or one line; or
+// many lines.
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -18,8 +19,21 @@ int main(int argc, char** argv) {
         akt::addLine(line, 0, 0, 20, 0, akt::Attributes{1, 1, 1, 100});
         return akt::writeDrawingFile(line, argv[2]) ? 0 : 1;
     }
+    if (argc == 4 && std::string(argv[1]) == "--many-lines") {
+        // Many lines on one layer whose coordinates follow from their place in the file, for
+        // checking that long outputs arrive whole and in order.
+        akt::Drawing many;
+        many.version = 2500;
+        const long count = std::stol(argv[2]);
+        for (long k = 0; k < count; ++k) {
+            akt::addLine(many, k * 0.5 + 1.0 / 3.0, k / 7.0, k * 0.5 + 0.25, k / 7.0 + 1.0,
+                         akt::Attributes{1, 1 + static_cast<int>(k % 8), 1, 100});
+        }
+        akt::addLayer(many, 1, "Linien", true);
+        return akt::writeDrawingFile(many, argv[3]) ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_export_fixture [--one-line] FILE\n");
+        std::fprintf(stderr, "usage: make_export_fixture [--one-line | --many-lines N] FILE\n");
         return 2;
     }
     akt::Drawing d;

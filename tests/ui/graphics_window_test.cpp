@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMouseEvent>
 #include <QStringList>
 #include <QWheelEvent>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "drawing_file.h"
 #include "graphics_cursors.h"
@@ -400,6 +403,72 @@ TEST(GraphicsWindow, CursorStack) {
     f.click({10, 10});
     f.click({60, 60});
     EXPECT_EQ(f.window.cursor(), frame);
+}
+
+}  // namespace
+}  // namespace planora
+
+namespace planora {
+namespace {
+
+// Waits, running the event loop, until the window shows the exact picture.
+bool waitForExactPicture(GraphicsWindow& window) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!window.pictureExact() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return window.pictureExact();
+}
+
+TEST(GraphicsWindow, LargeDrawingShowsTheMovedPictureAtOnceAndTheExactOneAfterTheWorker) {
+    ViewerState state;
+    ElementStore& store = state.drawing.store;
+    constexpr int kCount = 250'000;
+    store.createElementStore(kCount);
+    for (int i = 0; i < kCount; ++i) {
+        const double x = (i % 500) * 2.0;
+        const double y = (i / 500) * 2.0;
+        store.addLine(x, y, x + 1.5, y + (i % 3), 0, 1 + i % 8, 1);
+    }
+    ++state.drawingGeneration;
+    GraphicsWindow window(state);
+    window.resize(400, 300);
+    window.drawingLoaded();
+    auto shown = [&] { return window.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    auto expected = [&] {
+        return test::render(state.renderer, store, state.view.displayedView(), 400, 300);
+    };
+    shown();
+    ASSERT_TRUE(waitForExactPicture(window));
+    const QImage before = shown();
+    EXPECT_TRUE(samePixels(before, expected()));
+
+    // A wheel step shows a changed picture at once, before the worker is done.
+    auto wheel = [&](int delta) {
+        const QPointF at(120, 80);
+        QWheelEvent event(at, window.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&window, &event);
+    };
+    wheel(120);
+    const QImage moved = shown();
+    EXPECT_FALSE(window.pictureExact());
+    EXPECT_FALSE(samePixels(moved, before));
+    // A second step before the first picture is done: the one that ends up on screen is the
+    // exact picture of the last view.
+    wheel(120);
+    shown();
+    ASSERT_TRUE(waitForExactPicture(window));
+    EXPECT_TRUE(samePixels(shown(), expected()));
+
+    // Replacing the drawing waits for the worker; the window then draws the new one.
+    window.finishPictures();
+    DrawingModel empty;
+    empty.store.createElementStore(1);
+    installDrawing(state, std::move(empty));
+    window.drawingLoaded();
+    EXPECT_TRUE(samePixels(shown(), expected()));
 }
 
 }  // namespace

@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""End-to-end test of the window staying usable on a real X server.
+
+1. Starts `planora` with a drawing of 4,000,000 element records on its command line. While the
+   drawing is read, clicks the "&Datei" menu and requires the menu on screen within 0.5 s, with
+   the load still going on (the title does not name the drawing yet); then waits for the load
+   to end (the title names it). A second start is cancelled with Esc during the load and keeps
+   its window without the drawing.
+2. Starts `planora` with QT_SCALE_FACTOR=2 on an example drawing and checks in a screenshot that
+   the picture is drawn at the device resolution: a picture drawn at window resolution and
+   stretched would repeat every pixel column twice.
+
+Needs DISPLAY, xdotool and ImageMagick's `import`/`convert`; exits with 77 (skipped) without
+them.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop_e2e import (SKIP, fail, find_windows, geometry, graphics_area, main_window,  # noqa
+                         run, screenshot, seed_settings, wait_for, wait_for_logo)
+
+
+def visible_windows(env):
+    out = run(["xdotool", "search", "--onlyvisible", "--class", "planora"], env=env, check=False)
+    return set(w for w in out.split() if w)
+
+
+def title_of(wid, env):
+    return run(["xdotool", "getwindowname", wid], env=env, check=False).strip()
+
+
+def start(planora, drawing, env):
+    return subprocess.Popen([planora, drawing], env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+def check_menu_during_load(args, work, env):
+    drawing = os.path.join(work, "gross-4m.akt")
+    begin = time.monotonic()
+    run([args.bench, "--write", "4000000", drawing], timeout=300)
+    print("Zeichnung mit 4.000.000 Elementen geschrieben (%.1f MB, %.1f s)"
+          % (os.path.getsize(drawing) / 1e6, time.monotonic() - begin))
+    proc = start(args.planora, drawing, env)
+    try:
+        wid = main_window(env)
+        x, y, _, _ = geometry(wid, env)
+        # Wait until the load has gone on into the background (the window answers again).
+        time.sleep(1.0)
+        if "gross-4m.akt" in title_of(wid, env):
+            fail("die Zeichnung war schon geladen, bevor das Menü geöffnet wurde")
+        before = visible_windows(env)
+        run(["xdotool", "mousemove", str(x + 20), str(y + 10), "click", "1"], env=env)
+        clicked = time.monotonic()
+        shown = None
+        while time.monotonic() - clicked < 5:
+            if visible_windows(env) - before:
+                shown = time.monotonic() - clicked
+                break
+            time.sleep(0.02)
+        still_loading = "gross-4m.akt" not in title_of(wid, env)
+        screenshot(os.path.join(args.artifacts, "menu-waehrend-laden.png"))
+        run(["xdotool", "key", "Escape"], env=env)
+        if shown is None:
+            fail("das Menü \"&Datei\" erscheint während des Ladens nicht")
+        print("Menü \"&Datei\" nach %.0f ms sichtbar, Laden noch im Gange: %s"
+              % (shown * 1000, still_loading))
+        if shown > 0.5:
+            fail("das Menü erscheint erst nach %.0f ms" % (shown * 1000))
+        if not still_loading:
+            fail("die Zeichnung war schon geladen, als das Menü erschien")
+        wait_for(lambda: "gross-4m.akt" in title_of(wid, env), 180, "Laden endet")
+        loaded = time.monotonic() - clicked + 1.0
+        print("geladen nach %.1f s" % loaded)
+    finally:
+        proc.kill()
+        proc.wait()
+
+    # Esc during the load: the window stays without the drawing, also well after the time the
+    # load took above. The first run's windows are gone first.
+    wait_for(lambda: not find_windows("^KVN-CAD-Betrachter", env), 20, "Fenster verschwindet")
+    proc = start(args.planora, drawing, env)
+    try:
+        wid = main_window(env)
+        x, y, w, h = geometry(wid, env)
+        time.sleep(1.0)
+        run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env)
+        run(["xdotool", "key", "--window", wid, "Escape"], env=env)
+        time.sleep(max(3.0, 2 * loaded))
+        if "gross-4m.akt" in title_of(wid, env):
+            fail("Esc hat das Laden nicht abgebrochen")
+        if proc.poll() is not None:
+            fail("das Programm endete nach dem Abbruch des Ladens")
+        print("Esc bricht das Laden ab")
+    finally:
+        proc.kill()
+        proc.wait()
+        os.remove(drawing)
+
+
+def check_device_pixels(args, work, env):
+    wait_for(lambda: not find_windows("^KVN-CAD-Betrachter", env), 20, "Fenster verschwindet")
+    drawing = os.path.join(work, "haus-2500.akt")
+    shutil.copyfile(args.example, drawing)
+    scaled = dict(env, QT_SCALE_FACTOR="2")
+    proc = start(args.planora, drawing, scaled)
+    try:
+        wid = main_window(scaled)
+        wait_for_logo(scaled)
+        time.sleep(0.8)
+        wx, wy, ww, wh = geometry(wid, scaled)
+        image = screenshot(os.path.join(args.artifacts, "skalierung-2.png"))
+        # The graphics window starts at 162 window pixels, 324 device pixels.
+        gx = wx + 2 * 162 + 4
+        column = wx + ww - 3
+        top = next((yy for yy in range(wy, wy + wh) if image.at(column, yy) == (0, 0, 0)), None)
+        if top is None:
+            fail("kein schwarzer Zeichenbereich im Hauptfenster gefunden")
+        # Pairs of device columns (2k, 2k + 1) that cover one window pixel column: a stretched
+        # picture shows both the same; a picture at device resolution differs in many where
+        # lines run at a slant or one device pixel wide.
+        drawn = differ = 0
+        for yy in range(top + 4, min(top + 600, wy + wh - 60)):
+            for xx in range(gx - gx % 2, wx + ww - 8, 2):
+                a = image.at(xx, yy)
+                b = image.at(xx + 1, yy)
+                if a != (0, 0, 0) or b != (0, 0, 0):
+                    drawn += 1
+                    if a != b:
+                        differ += 1
+        share = differ / drawn if drawn else 0
+        print("Skalierung 2: %d gezeichnete Spaltenpaare, %.1f %% mit verschiedenen Pixeln"
+              % (drawn, 100 * share))
+        if drawn < 500:
+            fail("zu wenig Zeichnung im Bild (%d)" % drawn)
+        if share < 0.05:
+            fail("das Bild ist gestreckt, nicht in Gerätepixeln gezeichnet (%.1f %%)"
+                 % (100 * share))
+    finally:
+        proc.kill()
+        proc.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--planora", required=True)
+    parser.add_argument("--bench", required=True)
+    parser.add_argument("--example", required=True)
+    parser.add_argument("--artifacts", required=True)
+    args = parser.parse_args()
+    if not os.environ.get("DISPLAY"):
+        print("übersprungen: kein X-Server (DISPLAY ist nicht gesetzt)")
+        return SKIP
+    for tool in ("xdotool", "import", "convert"):
+        if shutil.which(tool) is None:
+            print("übersprungen: %s fehlt" % tool)
+            return SKIP
+    os.makedirs(args.artifacts, exist_ok=True)
+    work = tempfile.mkdtemp(prefix="planora-e2e-daily-")
+    try:
+        config = os.path.join(work, "config")
+        os.makedirs(config)
+        seed_settings(config)
+        with open(os.path.join(config, "Quellmark", "Planora.conf"), "a", encoding="utf-8") as f:
+            f.write("Titelzeile=1\n")
+        env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"))
+        env.pop("QT_QPA_PLATFORM", None)
+        env.pop("QT_SCALE_FACTOR", None)
+        check_menu_during_load(args, work, env)
+        check_device_pixels(args, work, env)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("ok")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
