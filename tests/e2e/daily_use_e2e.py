@@ -23,8 +23,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop_e2e import (SKIP, fail, find_windows, geometry, graphics_area, main_window,  # noqa
-                         run, screenshot, seed_settings, wait_for, wait_for_logo)
+from desktop_e2e import (SKIP, cannot_run_here, fail, find_windows, geometry,  # noqa: E402
+                         main_window, run, screenshot, seed_settings, wait_for, wait_for_logo)
 
 
 def visible_windows(env):
@@ -154,13 +154,10 @@ def main():
     parser.add_argument("--example", required=True)
     parser.add_argument("--artifacts", required=True)
     args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
-        print("übersprungen: kein X-Server (DISPLAY ist nicht gesetzt)")
+    why = cannot_run_here()
+    if why:
+        print("übersprungen: " + why)
         return SKIP
-    for tool in ("xdotool", "import", "convert"):
-        if shutil.which(tool) is None:
-            print("übersprungen: %s fehlt" % tool)
-            return SKIP
     os.makedirs(args.artifacts, exist_ok=True)
     work = tempfile.mkdtemp(prefix="planora-e2e-daily-")
     try:

@@ -176,6 +176,17 @@ def seed_settings(config):
                 % (settings_bytes(CLI_PENS), settings_bytes(colours)))
 
 
+def cannot_run_here(tools=("xdotool", "import", "convert")):
+    """Why an end-to-end run cannot go on on this machine (no X server, a tool missing), or
+    None."""
+    if not os.environ.get("DISPLAY"):
+        return "kein X-Server (DISPLAY ist nicht gesetzt)"
+    for tool in tools:
+        if shutil.which(tool) is None:
+            return "%s fehlt" % tool
+    return None
+
+
 def menu_key(wid, env, menu_x, key):
     """Opens the menu whose title lies at menu_x in the menu bar and presses a key in it."""
     x, y, _, _ = geometry(wid, env)
@@ -491,13 +502,10 @@ def main():
     parser.add_argument("--artifacts", required=True)
     args = parser.parse_args()
 
-    if not os.environ.get("DISPLAY"):
-        print("übersprungen: kein X-Server (DISPLAY ist nicht gesetzt)")
+    why = cannot_run_here()
+    if why:
+        print("übersprungen: " + why)
         return SKIP
-    for tool in ("xdotool", "import", "convert"):
-        if shutil.which(tool) is None:
-            print("übersprungen: %s fehlt" % tool)
-            return SKIP
     os.makedirs(args.artifacts, exist_ok=True)
 
     work = tempfile.mkdtemp(prefix="planora-e2e-")

@@ -20,8 +20,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop_e2e import (SKIP, TITLE, close_through_menu, fail, geometry,  # noqa: E402
-                         graphics_area, main_window, open_file_menu, run, screenshot,
+from desktop_e2e import (SKIP, TITLE, cannot_run_here, close_through_menu, fail,  # noqa: E402
+                         geometry, graphics_area, main_window, open_file_menu, run, screenshot,
                          seed_settings, wait_for, wait_for_logo)
 
 PITCH = 97 + 25  # thumbnail height and the gap below it
@@ -61,13 +61,10 @@ def main():
     parser.add_argument("--artifacts", required=True)
     args = parser.parse_args()
 
-    if not os.environ.get("DISPLAY"):
-        print("übersprungen: kein X-Server (DISPLAY ist nicht gesetzt)")
+    why = cannot_run_here()
+    if why:
+        print("übersprungen: " + why)
         return SKIP
-    for tool in ("xdotool", "import", "convert"):
-        if shutil.which(tool) is None:
-            print("übersprungen: %s fehlt" % tool)
-            return SKIP
     os.makedirs(args.artifacts, exist_ok=True)
 
     work = tempfile.mkdtemp(prefix="planora-list-e2e-")
