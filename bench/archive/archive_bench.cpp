@@ -138,8 +138,11 @@ int main(int argc, char** argv) {
         QImage window(1920, 1080, QImage::Format_RGB32);
         QPainter painter(&window);
         PainterSurface surface(painter, window.width(), window.height());
+        // Fitted as the window fits a loaded drawing: with the extents the renderer keeps.
         View view;
-        view.zoomAll(window.width(), window.height(), opened.model->store);
+        WorldBox extents;
+        painted.drawingExtents(opened.model->store, extents);
+        view.fitInside(window.width(), window.height(), extents);
         RenderRequest request;
         request.view = view.currentView();
         painted.render(surface, opened.model->store, request);

@@ -46,8 +46,12 @@ QImage renderThumbnail(const DrawingModel& model, Renderer& renderer, QSize size
                        std::uint32_t background) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colourFromColorref(background));
+    // The renderer keeps the drawing's extents, so that the window's fit after a load does not
+    // work them out again.
     View view;
-    if (!view.zoomAll(size.width(), size.height(), model.store)) {
+    WorldBox extents;
+    if (renderer.drawingExtents(model.store, extents) == 0 ||
+        !view.fitInside(size.width(), size.height(), extents)) {
         return image;  // no elements: the background alone
     }
     RenderRequest request;

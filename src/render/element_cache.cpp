@@ -97,21 +97,6 @@ bool ElementCache::matches(const ElementStore& store) const {
            fingerprint_ == fingerprint(store);
 }
 
-void ElementCache::clear() {
-    built_ = false;
-    data_ = nullptr;
-    count_ = 0;
-    boxes_ = {};
-    levels_ = {};
-    cellItems_ = {};
-    cellBoxes_ = {};
-    large_ = {};
-    found_ = {};
-    infiniteBox_ = false;
-    anyFinite_ = false;
-    gridBuilt_ = false;
-}
-
 // The column or row of a coordinate, clamped to the grid. The clamp comes before the
 // conversion to int (which then truncates a non-negative value, the same as floor), so far-away
 // and not-a-number coordinates are safe, and a coordinate outside the grid's area falls into a
@@ -175,7 +160,6 @@ constexpr std::size_t kElementsPerThread = 65536;
 }  // namespace
 
 void ElementCache::build(const ElementStore& store) {
-    clear();
     const std::size_t n = store.elementCount();
     const Element* a = store.elementArray();
     boxes_.resize(n);  // not zero-filled (see LargeArrayAllocator)
@@ -250,8 +234,7 @@ WorldBox ElementCache::denseArea() const {
     return area;
 }
 
-void ElementCache::buildGrid() {
-    gridBuilt_ = true;
+void ElementCache::buildGrid() const {
     const std::size_t n = count_;
     // A grid pays only for larger drawings; about two elements per cell of the finest level.
     if (!anyFinite_ || n < 4096) {
@@ -406,11 +389,13 @@ void ElementCache::queryLevel(const Level& level, const WorldBox& q,
     }
 }
 
-bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) {
+void ElementCache::prepareQueries() const {
+    std::call_once(gridOnce_, [this] { buildGrid(); });
+}
+
+bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) const {
     out.clear();
-    if (!gridBuilt_) {
-        buildGrid();
-    }
+    prepareQueries();
     if (levels_.empty()) {
         return false;
     }
@@ -440,13 +425,13 @@ bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) {
         std::sort(out.begin(), out.end());
         return true;
     }
-    found_.assign((count_ + 63) / 64, 0);
+    std::vector<std::uint64_t> found((count_ + 63) / 64, 0);
     for (std::uint32_t i : out) {
-        found_[i / 64] |= std::uint64_t{1} << (i % 64);
+        found[i / 64] |= std::uint64_t{1} << (i % 64);
     }
     out.clear();
-    for (std::size_t w = 0; w < found_.size(); ++w) {
-        for (std::uint64_t bits = found_[w]; bits != 0; bits &= bits - 1) {
+    for (std::size_t w = 0; w < found.size(); ++w) {
+        for (std::uint64_t bits = found[w]; bits != 0; bits &= bits - 1) {
             out.push_back(static_cast<std::uint32_t>(w * 64 + std::countr_zero(bits)));
         }
     }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -26,12 +27,19 @@ struct ElementBox {
     float ymax;
 };
 
+// Built once for a drawing and read-only afterwards, so that one cache can serve several
+// renderers on different threads at once (held as std::shared_ptr<const ElementCache>). The one
+// part made later, the grid, is made by the first query under a once-flag.
 class ElementCache {
   public:
+    ElementCache() = default;
+    ElementCache(const ElementCache&) = delete;
+    ElementCache& operator=(const ElementCache&) = delete;
+
     // True while the cache was built for this store (same array, count and geometry sample).
     bool matches(const ElementStore& store) const;
+    // Fills a fresh cache; call once, before the cache is shared.
     void build(const ElementStore& store);
-    void clear();
 
     // One box per element, in array order.
     std::span<const ElementBox> boxes() const { return {boxes_.data(), count_}; }
@@ -39,8 +47,12 @@ class ElementCache {
     // Indices, ascending, of the elements whose box meets `query`. Returns false when the
     // query covers so much of the drawing that walking every element is cheaper; `out` is then
     // left empty. The grid is made by the first query, not by build(): the first paint after
-    // opening a drawing usually shows all of it and needs no grid.
-    bool query(const WorldBox& query, std::vector<std::uint32_t>& out);
+    // opening a drawing usually shows all of it and needs no grid. Safe to call from several
+    // threads at once.
+    bool query(const WorldBox& query, std::vector<std::uint32_t>& out) const;
+
+    // Makes the grid now if no query has made it yet (for a thread with time on its hands).
+    void prepareQueries() const;
 
     // True when every element's box lies inside `query`.
     bool allInside(const WorldBox& query) const;
@@ -75,7 +87,7 @@ class ElementCache {
     };
 
     static std::uint64_t fingerprint(const ElementStore& store);
-    void buildGrid();
+    void buildGrid() const;
     WorldBox denseArea() const;
     void queryLevel(const Level& level, const WorldBox& q, std::vector<std::uint32_t>& out) const;
 
@@ -93,13 +105,13 @@ class ElementCache {
     // The grids, finest first, each with cells twice the size of the one before. They cover
     // area_, where the centres of nearly all elements lie; the few far outside it are kept in
     // the border cells, so that one far-away element does not thin out the cells of the rest.
-    bool gridBuilt_ = false;
-    WorldBox area_{};
-    std::vector<Level> levels_;
-    LargeVector<std::uint32_t> cellItems_;
-    LargeVector<ElementBox> cellBoxes_;
-    std::vector<std::uint32_t> large_;  // elements with an infinite box, checked one by one
-    std::vector<std::uint64_t> found_;  // bit per element, for putting results in order
+    // Written only inside the once-flag of the first query, read-only after it.
+    mutable std::once_flag gridOnce_;
+    mutable WorldBox area_{};
+    mutable std::vector<Level> levels_;
+    mutable LargeVector<std::uint32_t> cellItems_;
+    mutable LargeVector<ElementBox> cellBoxes_;
+    mutable std::vector<std::uint32_t> large_;  // elements with an infinite box, checked one by one
 };
 
 // The conservative box of one element (see ElementBox).

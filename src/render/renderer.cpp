@@ -623,8 +623,7 @@ DashStyle dashStyleForCode(std::int32_t code) {
 
 Renderer::Renderer()
     : penTable_(initialPenTable()),
-      palette_(defaultColourTable().begin(), defaultColourTable().end()),
-      cache_(std::make_unique<ElementCache>()) {}
+      palette_(defaultColourTable().begin(), defaultColourTable().end()) {}
 
 Renderer::~Renderer() = default;
 
@@ -681,7 +680,21 @@ std::array<std::uint32_t, Renderer::kPenCount + 1> Renderer::penColours(bool bla
 }
 
 void Renderer::invalidateElementCache() {
-    cache_->clear();
+    cache_.reset();
+    extents_.reset();
+}
+
+int Renderer::drawingExtents(const ElementStore& store, WorldBox& extents) {
+    if (!extents_ || extents_->elements != store.elementArray() ||
+        extents_->count != store.elementCount()) {
+        KeptExtents kept;
+        kept.elements = store.elementArray();
+        kept.count = store.elementCount();
+        kept.found = planora::drawingExtents(store, kept.box);
+        extents_ = kept;
+    }
+    extents = extents_->box;
+    return extents_->found;
 }
 
 int Renderer::renderDrawing(DrawingSurface& surface, const View& view, const DrawingModel& model,
@@ -742,7 +755,7 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
         renderOneByOne(surface, view, store, black);
         return;
     }
-    if (!cache_->matches(store)) {
+    if (!cache_ || !cache_->matches(store)) {
         // A small raster (a thumbnail) is drawn without the element boxes: building them costs
         // more than drawing every element into a few thousand pixels, where nearly every figure
         // is a dot. The boxes are built by the first larger paint.
@@ -752,7 +765,9 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
             surface.endDirectPixels();
             return;
         }
-        cache_->build(store);
+        auto fresh = std::make_shared<ElementCache>();
+        fresh->build(store);
+        cache_ = std::move(fresh);
     }
     // The area that can show anything: the surface, narrowed to the clip area when there is one.
     DeviceArea area{0, 0, width, height};

@@ -90,6 +90,17 @@ class Renderer {
     // Forgets what was worked out about the element geometry; to be called after a drawing is
     // loaded. (A changed element array or count is also noticed without it.)
     void invalidateElementCache();
+    // The element boxes worked out for the last drawing painted (null before the first larger
+    // paint). Read-only, so another renderer, also on another thread, may take them over
+    // instead of building them again; a cache that does not match the store it is asked to
+    // draw is replaced by a fresh one.
+    std::shared_ptr<const ElementCache> elementCache() const { return cache_; }
+
+    // drawingExtents of the store, worked out once per drawing and kept until the element
+    // array or count changes or invalidateElementCache() is called (the extents take in every
+    // element, visible or not, so layer changes keep them). Not for use from several threads.
+    int drawingExtents(const ElementStore& store, WorldBox& extents);
+    void adoptElementCache(std::shared_ptr<const ElementCache> cache) { cache_ = std::move(cache); }
 
     // The drawing order of the fast path packs the dash style into this many low bits of the
     // sort key, above them the colour id.
@@ -148,8 +159,15 @@ class Renderer {
     std::uint32_t backgroundColour_ = 0;
     bool blackOutput_ = false;
     bool drawingShown_ = true;
-    std::unique_ptr<ElementCache> cache_;
-    std::unique_ptr<BandWorker> bandWorker_;  // made by the first paint split into bands
+    std::shared_ptr<const ElementCache> cache_;
+    std::unique_ptr<BandWorker> bandWorker_;
+    struct KeptExtents {
+        const Element* elements = nullptr;
+        std::size_t count = 0;
+        int found = 0;
+        WorldBox box{};
+    };
+    std::optional<KeptExtents> extents_;  // made by the first paint split into bands
 
     // Working memory of the fast path, kept between paints.
     struct OrderItem {

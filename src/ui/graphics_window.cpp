@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "element_cache.h"
 #include "graphics_cursors.h"
 #include "measure_overlay.h"
 #include "painter_surface.h"
@@ -390,6 +391,9 @@ struct GraphicsWindow::Private {
         std::uint32_t background = 0;
         std::array<std::int32_t, Renderer::kPenCount - 1> pens{};
         std::vector<std::uint32_t> palette;
+        // The element boxes of the window's renderer, when it has them: the worker draws with
+        // them instead of building its own.
+        std::shared_ptr<const ElementCache> boxes;
     };
 
     // The cache at once shows the previous picture moved and scaled to the new view; the exact
@@ -421,6 +425,7 @@ struct GraphicsWindow::Private {
         const auto& pens = state.renderer.penTable();
         std::copy(pens.begin() + 1, pens.end(), job.pens.begin());
         job.palette = state.renderer.palette();
+        job.boxes = state.renderer.elementCache();
         {
             std::lock_guard lock(workerMutex);
             pending = std::move(job);  // a newer request replaces one not yet started
@@ -454,7 +459,9 @@ struct GraphicsWindow::Private {
     }
 
     void workerLoop() {
-        Renderer renderer;  // its own caches: the window's renderer stays free for strips
+        // A renderer of its own, so that the window's stays free for strips; the element boxes
+        // (read-only once built) are shared between the two and built only once per drawing.
+        Renderer renderer;
         std::uint64_t generation = 0;
         for (;;) {
             Job job;
@@ -473,6 +480,9 @@ struct GraphicsWindow::Private {
                 renderer.invalidateElementCache();
                 generation = job.key.generation;
             }
+            if (job.boxes) {
+                renderer.adoptElementCache(std::move(job.boxes));
+            }
             renderer.setPenTable(job.pens);
             renderer.setColourPalette(job.palette);
             renderer.setBackgroundColour(job.background);
@@ -485,8 +495,9 @@ struct GraphicsWindow::Private {
             }
             QMetaObject::invokeMethod(
                 &q,
-                [this, key = job.key, picture = std::move(picture)]() mutable {
-                    pictureDone(key, std::move(picture));
+                [this, key = job.key, picture = std::move(picture),
+                 boxes = renderer.elementCache()]() mutable {
+                    pictureDone(key, std::move(picture), std::move(boxes));
                 },
                 Qt::QueuedConnection);
             {
@@ -494,10 +505,25 @@ struct GraphicsWindow::Private {
                 busy = false;
             }
             workerIdle.notify_all();
+            // The first picture after a load shows the whole drawing and needs no grid over the
+            // element boxes; the next zoom or pan does. It is made now, while the window shows
+            // the picture: it reads only the cache's own boxes, not the drawing.
+            if (const std::shared_ptr<const ElementCache> boxes = renderer.elementCache()) {
+                boxes->prepareQueries();
+            }
         }
     }
 
-    void pictureDone(const CacheKey& key, QImage picture) {
+    void pictureDone(const CacheKey& key, QImage picture,
+                     std::shared_ptr<const ElementCache> boxes) {
+        // The boxes the worker built serve the window's strips too, as long as the drawing is
+        // the same; the renderer checks them against the store before it uses them.
+        if (boxes && key.generation == state.drawingGeneration) {
+            const std::shared_ptr<const ElementCache> own = state.renderer.elementCache();
+            if (!own || !own->matches(state.drawing.store)) {
+                state.renderer.adoptElementCache(std::move(boxes));
+            }
+        }
         if (!(key == currentKey()) || cacheCurrent()) {
             return;  // the view moved on; its own picture is on the way
         }
@@ -601,7 +627,12 @@ void GraphicsWindow::setPictureWorkerEnabled(bool enabled) {
 }
 
 void GraphicsWindow::zoomAll() {
-    d->state.view.zoomAll(width(), height(), d->state.drawing.store);
+    // The extents the renderer keeps for the drawing (worked out by the first of the window,
+    // the thumbnail or the load that needs them).
+    WorldBox extents;
+    if (d->state.renderer.drawingExtents(d->state.drawing.store, extents) != 0) {
+        d->state.view.fitInside(width(), height(), extents);
+    }
     d->viewChanged();
 }
 

@@ -10,7 +10,10 @@ void installDrawing(ViewerState& state, DrawingModel&& model, ZoomOnInstall zoom
     state.renderer.invalidateElementCache();
     ++state.drawingGeneration;
     if (zoom == ZoomOnInstall::All) {
-        state.view.zoomAll(width, height, state.drawing.store);
+        WorldBox extents;
+        if (state.renderer.drawingExtents(state.drawing.store, extents) != 0) {
+            state.view.fitInside(width, height, extents);
+        }
     }
 }
 

@@ -471,5 +471,74 @@ TEST(GraphicsWindow, LargeDrawingShowsTheMovedPictureAtOnceAndTheExactOneAfterTh
     EXPECT_TRUE(samePixels(shown(), expected()));
 }
 
+// The element boxes built for whole pictures are shared with the window's strips, and the
+// drawing's extents are kept between fits: after a drawing of the same size replaces the
+// previous one, neither may be taken over. The fit must be that of the new drawing, and the
+// picture and the strips a pan uncovers must be exactly what a fresh renderer draws.
+TEST(GraphicsWindow, ReplacedDrawingIsNeitherFittedNorDrawnWithWhatWasKeptForThePreviousOne) {
+    constexpr int kCount = 250'000;
+    auto makeDrawing = [](double shift, double size) {
+        DrawingModel model;
+        model.store.createElementStore(kCount);
+        for (int i = 0; i < kCount; ++i) {
+            const double x = shift + (i % 500) * size;
+            const double y = (i / 500) * size;
+            model.store.addLine(x, y, x + 0.75 * size, y + (i % 3), 0, 1 + i % 8, 1);
+        }
+        return model;
+    };
+    ViewerState state;
+    GraphicsWindow window(state);
+    window.resize(400, 300);
+    auto shown = [&] { return window.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    auto expected = [&] {
+        Renderer fresh;
+        return test::render(fresh, state.drawing.store, state.view.displayedView(), 400, 300);
+    };
+    auto wheel = [&](int delta) {
+        const QPointF at(150, 100);
+        QWheelEvent event(at, window.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&window, &event);
+    };
+    auto middle = [&](QEvent::Type type, QPoint pos) {
+        QMouseEvent event(type, QPointF(pos), QPointF(window.mapToGlobal(pos)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::MiddleButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MiddleButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &event);
+    };
+
+    for (const auto& [shift, size] : {std::pair{0.0, 2.0}, std::pair{-700.0, 5.0}}) {
+        window.finishPictures();
+        installDrawing(state, makeDrawing(shift, size));
+        window.drawingLoaded();
+        View fitted;
+        ASSERT_TRUE(fitted.zoomAll(400, 300, state.drawing.store));
+        EXPECT_EQ(state.view.currentView(), fitted.currentView());
+        shown();
+        ASSERT_TRUE(waitForExactPicture(window));
+        EXPECT_TRUE(samePixels(shown(), expected()));
+        // Zoomed in, the worker queries the boxes; the pan then draws strips on the window's
+        // thread with the boxes it handed over.
+        wheel(120);
+        shown();
+        ASSERT_TRUE(waitForExactPicture(window));
+        middle(QEvent::MouseButtonPress, QPoint(200, 150));
+        middle(QEvent::MouseMove, QPoint(231, 137));
+        ASSERT_TRUE(window.pictureExact());  // drawn as strips, not asked of the worker
+        // The strips the move by (31, -13) uncovered: the columns at the left, the rows at the
+        // bottom. (The moved rest keeps the pixels of the previous view.)
+        const QImage moved = shown();
+        const QImage whole = expected();
+        for (const QRect& strip : {QRect(0, 0, 31, 300), QRect(0, 287, 400, 13)}) {
+            EXPECT_TRUE(samePixels(moved.copy(strip), whole.copy(strip)))
+                << strip.x() << "," << strip.y();
+        }
+        EXPECT_GT(test::countNot(moved.copy(0, 0, 31, 300), qRgb(0, 0, 0)), 100);
+        middle(QEvent::MouseButtonRelease, QPoint(231, 137));
+    }
+}
+
 }  // namespace
 }  // namespace planora
