@@ -195,10 +195,6 @@ bool isIntakeCommand(int id) {
     }
 }
 
-bool endsWithZip(const QString& path) {
-    return path.endsWith(QStringLiteral(".zip"), Qt::CaseInsensitive);
-}
-
 }  // namespace
 
 void showMessageBox(const MessageRequest& request) {
