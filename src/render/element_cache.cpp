@@ -390,12 +390,30 @@ void ElementCache::queryLevel(const Level& level, const WorldBox& q,
 }
 
 void ElementCache::prepareQueries() const {
-    std::call_once(gridOnce_, [this] { buildGrid(); });
+    if (gridReady_.load(std::memory_order_acquire)) {
+        return;
+    }
+    std::lock_guard lock(gridMutex_);
+    if (!gridReady_.load(std::memory_order_relaxed)) {
+        buildGrid();
+        gridReady_.store(true, std::memory_order_release);
+    }
 }
 
 bool ElementCache::query(const WorldBox& q, std::vector<std::uint32_t>& out) const {
     out.clear();
-    prepareQueries();
+    if (!gridReady_.load(std::memory_order_acquire)) {
+        // Another thread making the grid: a walk over every element gives the same picture
+        // without waiting for it.
+        std::unique_lock lock(gridMutex_, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            return false;
+        }
+        if (!gridReady_.load(std::memory_order_relaxed)) {
+            buildGrid();
+            gridReady_.store(true, std::memory_order_release);
+        }
+    }
     if (levels_.empty()) {
         return false;
     }

@@ -3,6 +3,7 @@
 // only looks at the elements near it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -52,7 +53,10 @@ class ElementCache {
     bool query(const WorldBox& query, std::vector<std::uint32_t>& out) const;
 
     // Makes the grid now if no query has made it yet (for a thread with time on its hands).
+    // While it is made, queries from other threads return false (walk every element) rather
+    // than wait for it.
     void prepareQueries() const;
+    bool queriesPrepared() const { return gridReady_.load(std::memory_order_acquire); }
 
     // True when every element's box lies inside `query`.
     bool allInside(const WorldBox& query) const;
@@ -105,8 +109,9 @@ class ElementCache {
     // The grids, finest first, each with cells twice the size of the one before. They cover
     // area_, where the centres of nearly all elements lie; the few far outside it are kept in
     // the border cells, so that one far-away element does not thin out the cells of the rest.
-    // Written only inside the once-flag of the first query, read-only after it.
-    mutable std::once_flag gridOnce_;
+    // Written once under gridMutex_, read-only after gridReady_ is set.
+    mutable std::mutex gridMutex_;
+    mutable std::atomic<bool> gridReady_{false};
     mutable WorldBox area_{};
     mutable std::vector<Level> levels_;
     mutable LargeVector<std::uint32_t> cellItems_;

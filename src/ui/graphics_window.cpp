@@ -506,10 +506,12 @@ struct GraphicsWindow::Private {
             }
             workerIdle.notify_all();
             // The first picture after a load shows the whole drawing and needs no grid over the
-            // element boxes; the next zoom or pan does. It is made now, while the window shows
-            // the picture: it reads only the cache's own boxes, not the drawing.
-            if (const std::shared_ptr<const ElementCache> boxes = renderer.elementCache()) {
-                boxes->prepareQueries();
+            // element boxes; the next zoom or pan does. It is made now on a thread of its own,
+            // so that a wheel step right away is drawn without waiting for it: it reads only
+            // the cache's own boxes, not the drawing, and keeps them alive while it does.
+            std::shared_ptr<const ElementCache> boxes = renderer.elementCache();
+            if (boxes && !boxes->queriesPrepared()) {
+                gridMaker = std::jthread([boxes = std::move(boxes)] { boxes->prepareQueries(); });
             }
         }
     }
@@ -580,6 +582,7 @@ struct GraphicsWindow::Private {
     std::optional<CacheKey> shownKey;      // the view the cache's pixels are drawn for
     std::optional<CacheKey> requestedKey;  // the picture asked of the worker
     std::thread worker;
+    std::jthread gridMaker;  // used by the worker only; joined before it is replaced
     std::mutex workerMutex;
     std::condition_variable workerWake;
     std::condition_variable workerIdle;
