@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -19,7 +20,7 @@ constexpr int kLayers = 50;
 }  // namespace
 
 // Record mix: 70 % lines, 10 % circles, 10 % arc heads and ends, 10 % texts with frames.
-void writeBenchDrawing(const std::string& path, std::int64_t records) {
+bool writeBenchDrawing(const std::string& path, std::int64_t records) {
     akt::FileHeader header;
     header.version = 2200;
     header.info[0] = "Benchmark";
@@ -42,7 +43,7 @@ void writeBenchDrawing(const std::string& path, std::int64_t records) {
             w.element(akt::lineRecord(version, x, y, x + len(rng), y + len(rng), at));
         } else if (slot < 16) {
             w.element(akt::circleRecord(version, x, y, std::abs(len(rng)) + 0.1, at));
-        } else if (slot == 16) {
+        } else if (slot == 16 && i + 1 < records) {  // the arc's end is a record of its own
             auto [head, end] = akt::arcRecords(version, x, y, 2.0, 10, 200, at);
             w.element(head);
             w.element(end);
@@ -63,7 +64,7 @@ void writeBenchDrawing(const std::string& path, std::int64_t records) {
     for (int l = 0; l < kLayers; ++l) {
         w.layer(akt::LayerRecord{l, "Folie " + std::to_string(l), l % 7 != 0, std::nullopt});
     }
-    w.finish();
+    return w.finish();
 }
 
 std::string benchDrawingPath(std::int64_t records) {
@@ -74,7 +75,11 @@ std::string benchDrawingPath(std::int64_t records) {
     const auto path = std::filesystem::temp_directory_path() / name;
     if (!std::filesystem::exists(path)) {
         std::printf("writing %s ...\n", path.c_str());
-        writeBenchDrawing(path.string(), records);
+        if (!writeBenchDrawing(path.string(), records)) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::filesystem::remove(path);
+            std::exit(1);
+        }
     }
     return path.string();
 }

@@ -11,11 +11,13 @@ namespace planora::bench {
 
 inline constexpr std::int64_t kBenchRecords = 1'000'000;
 
-// Writes the drawing with `records` element records to `path`.
-void writeBenchDrawing(const std::string& path, std::int64_t records = kBenchRecords);
+// Writes the drawing with `records` element records to `path`; false when it could not be
+// written whole.
+[[nodiscard]] bool writeBenchDrawing(const std::string& path, std::int64_t records = kBenchRecords);
 
 // The drawing's path in the temp folder (planora-bench-1m.akt for a million records,
-// planora-bench-4m.akt for four); written first when it does not exist yet.
+// planora-bench-4m.akt for four); written first when it does not exist yet. Ends the program
+// when it cannot be written.
 std::string benchDrawingPath(std::int64_t records = kBenchRecords);
 
 }  // namespace planora::bench

@@ -168,13 +168,7 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> inputs = {input};
     if (largeRecords > 0) {
-        const auto large = std::filesystem::temp_directory_path() /
-                           ("planora-bench-" + std::to_string(largeRecords) + ".akt");
-        if (!std::filesystem::exists(large)) {
-            std::printf("writing %s ...\n", large.c_str());
-            bench::writeBenchDrawing(large.string(), largeRecords);
-        }
-        inputs.push_back(large.string());
+        inputs.push_back(bench::benchDrawingPath(largeRecords));
     }
 
     std::vector<Outcome> limits;

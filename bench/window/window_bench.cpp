@@ -23,72 +23,20 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
-#include "akt_writer.h"
+#include "bench_drawing.h"
 #include "graphics_window.h"
 #include "main_window.h"
 #include "open_drawing.h"
 #include "settings_store.h"
 
 using namespace planora;
-namespace akt = planora::akt;
 
 namespace {
 
 constexpr int kW = 1920;
 constexpr int kH = 1080;
-
-// 70 % lines, 10 % circles, 10 % arcs (head and end), 10 % texts on 30,000 framed entries,
-// 50 layers.
-bool writeDrawing(const std::string& path, std::int64_t records) {
-    constexpr std::int64_t kTexts = 30'000;
-    constexpr int kLayers = 50;
-    akt::FileHeader header;
-    header.version = 2200;
-    header.info[0] = "Benchmark";
-    std::ofstream file(path, std::ios::binary);
-    akt::StreamWriter w(file, header, records, kTexts);
-    std::mt19937 rng(42);
-    std::uniform_real_distribution<double> pos(0.0, 10000.0);
-    std::uniform_real_distribution<double> len(-20.0, 20.0);
-    std::uniform_int_distribution<int> layer(0, kLayers - 1);
-    std::uniform_int_distribution<int> pen(1, 8);
-    std::uniform_int_distribution<int> textNumber(1, static_cast<int>(kTexts));
-    for (std::int64_t i = 0; i < records; ++i) {
-        const int slot = static_cast<int>(i % 20);
-        const akt::Attributes at{layer(rng), pen(rng), 1, 100};
-        const double x = pos(rng);
-        const double y = pos(rng);
-        if (slot < 14) {
-            w.element(akt::lineRecord(2200, x, y, x + len(rng), y + len(rng), at));
-        } else if (slot < 16) {
-            w.element(akt::circleRecord(2200, x, y, std::abs(len(rng)) + 0.1, at));
-        } else if (slot == 16 && i + 1 < records) {
-            auto [head, end] = akt::arcRecords(2200, x, y, 2.0, 10, 200, at);
-            w.element(head);
-            w.element(end);
-            ++i;
-        } else {
-            akt::TextPlacement p;
-            p.layer = at.layer;
-            p.pen = at.pen;
-            w.element(akt::textElementRecord(2200, x, y, textNumber(rng), p));
-        }
-    }
-    for (std::int64_t t = 0; t < kTexts; ++t) {
-        akt::TextPlacement p;
-        p.frameShape = "0135"[t % 4];
-        w.text(akt::textRecord("Raum " + std::to_string(t), p));
-    }
-    for (int l = 0; l < kLayers; ++l) {
-        w.layer(akt::LayerRecord{l, "Folie " + std::to_string(l), l % 7 != 0, std::nullopt});
-    }
-    return w.finish();
-}
 
 double msSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
@@ -117,7 +65,7 @@ struct GapMeter {
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--write") {
         const std::int64_t records = std::atoll(argv[2]);
-        if (records <= 0 || !writeDrawing(argv[3], records)) {
+        if (records <= 0 || !bench::writeBenchDrawing(argv[3], records)) {
             std::fprintf(stderr, "cannot write %s\n", argv[3]);
             return 1;
         }
@@ -127,14 +75,7 @@ int main(int argc, char** argv) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     QApplication app(argc, argv);
-    std::string path = argc > 1 ? argv[1] : "";
-    if (path.empty()) {
-        path = (std::filesystem::temp_directory_path() / "planora-bench-1m.akt").string();
-        if (!std::filesystem::exists(path)) {
-            std::printf("writing %s ...\n", path.c_str());
-            writeDrawing(path, 1'000'000);
-        }
-    }
+    const std::string path = argc > 1 ? argv[1] : bench::benchDrawingPath();
 
     SettingsStore settings(config.filePath(QStringLiteral("Planora.conf")));
     MainWindow window(settings);
