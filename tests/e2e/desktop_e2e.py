@@ -95,12 +95,29 @@ def find_windows(name, env):
     return [w for w in out.split() if w]
 
 
-def main_window(env):
+def main_window(env, proc=None, log=None):
+    """Waits for the main window. With the program's process, an early end is reported at once
+    with its exit code and the end of its error output (`log`, a file) instead of a timeout."""
     def found():
+        if proc is not None and proc.poll() is not None:
+            tail = ""
+            if log and os.path.isfile(log):
+                with open(log, encoding="utf-8", errors="replace") as f:
+                    tail = f.read()[-2000:]
+            fail("das Programm endete vor seinem Hauptfenster (Rückgabewert %d)\n%s"
+                 % (proc.returncode, tail))
         for wid in find_windows("^KVN-CAD-Betrachter", env):
             return wid
         return None
-    return wait_for(found, 20, "Hauptfenster erscheint")
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        wid = found()
+        if wid:
+            return wid
+        time.sleep(0.1)
+    names = [run(["xdotool", "getwindowname", w], env=env, check=False).strip()
+             for w in find_windows(".", env)]
+    fail("Zeitüberschreitung: Hauptfenster erscheint; sichtbare Fenster: %s" % names)
 
 
 def wait_for_logo(env):

@@ -87,10 +87,12 @@ def main():
         env.pop("QT_QPA_PLATFORM", None)
 
         # --- First start with three drawings: three thumbnails, one below the other.
-        proc = subprocess.Popen([args.planora] + drawings, env=env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, cwd=work)
+        log = os.path.join(args.artifacts, "erster-start.log")
+        with open(log, "w") as err:
+            proc = subprocess.Popen([args.planora] + drawings, env=env,
+                                    stdout=subprocess.DEVNULL, stderr=err, cwd=work)
         procs.append(proc)
-        wid = main_window(env)
+        wid = main_window(env, proc, log)
         wait_for_logo(env)
         time.sleep(0.5)
         wx, wy, ww, wh = geometry(wid, env)
@@ -117,10 +119,12 @@ def main():
         close_through_menu(wid, proc, env)
 
         # --- Second start without arguments; "&Öffnen" opens the archive.
-        proc = subprocess.Popen([args.planora], env=env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, cwd=work)
+        log = os.path.join(args.artifacts, "zweiter-start.log")
+        with open(log, "w") as err:
+            proc = subprocess.Popen([args.planora], env=env, stdout=subprocess.DEVNULL,
+                                    stderr=err, cwd=work)
         procs.append(proc)
-        wid = main_window(env)
+        wid = main_window(env, proc, log)
         wait_for_logo(env)
         time.sleep(0.3)
         if run(["xdotool", "getwindowname", wid], env=env).strip() != TITLE:
