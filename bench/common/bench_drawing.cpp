@@ -20,14 +20,18 @@ constexpr int kLayers = 50;
 }  // namespace
 
 // Record mix: 70 % lines, 10 % circles, 10 % arc heads and ends, 10 % texts with frames.
-bool writeBenchDrawing(const std::string& path, std::int64_t records) {
+bool writeBenchDrawing(const std::string& path, std::int64_t records, bool spread) {
     akt::FileHeader header;
     header.version = 2200;
     header.info[0] = "Benchmark";
     std::ofstream file(path, std::ios::binary);
     akt::StreamWriter w(file, header, records, kTexts);
     std::mt19937 rng(42);
-    std::uniform_real_distribution<double> pos(0.0, 10000.0);
+    // A million records over 10,000 x 10,000 units; spread, the side grows with the square root
+    // of the record count.
+    const double side =
+        spread ? 10000.0 * std::sqrt(static_cast<double>(records) / kBenchRecords) : 10000.0;
+    std::uniform_real_distribution<double> pos(0.0, side);
     std::uniform_real_distribution<double> len(-20.0, 20.0);
     std::uniform_int_distribution<int> layer(0, kLayers - 1);
     std::uniform_int_distribution<int> pen(1, 8);
@@ -67,15 +71,15 @@ bool writeBenchDrawing(const std::string& path, std::int64_t records) {
     return w.finish();
 }
 
-std::string benchDrawingPath(std::int64_t records) {
+std::string benchDrawingPath(std::int64_t records, bool spread) {
     const std::string name = "planora-bench-" +
                              (records % 1'000'000 == 0 ? std::to_string(records / 1'000'000) + "m"
                                                        : std::to_string(records)) +
-                             ".akt";
+                             (spread ? "-spread" : "") + ".akt";
     const auto path = std::filesystem::temp_directory_path() / name;
     if (!std::filesystem::exists(path)) {
         std::printf("writing %s ...\n", path.c_str());
-        if (!writeBenchDrawing(path.string(), records)) {
+        if (!writeBenchDrawing(path.string(), records, spread)) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             std::filesystem::remove(path);
             std::exit(1);
