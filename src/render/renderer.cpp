@@ -178,11 +178,21 @@ class SegmentSink {
 // wholly inside the writable pixels and have a stamp are written straight into them (a figure
 // that shrinks to one pixel as that pixel), which gives the pixels the surface itself gives them
 // (the surface takes the same stamps); everything else goes to the surface, whose pen is set
-// only then.
+// only then. The stamps of short lines and of circles are turned into offsets in this raster's
+// rows once per style, so that writing one is a lookup and a few stores.
 class DirectSink {
   public:
     DirectSink(DrawingSurface& surface, const DirectRaster& raster)
-        : surface_(surface), raster_(raster), stamps_(*raster.stamps) {
+        : surface_(surface),
+          raster_(raster),
+          stamps_(*raster.stamps),
+          fitLeft_(raster.left + PixelStamps::kMargin),
+          fitTop_(raster.top + PixelStamps::kMargin),
+          fitRight_(raster.right - PixelStamps::kMargin),
+          fitBottom_(raster.bottom - PixelStamps::kMargin),
+          // Offsets are kept in 32 bits: a stamp reaches less than kMaxCircleBox + 2 * kMargin
+          // rows from its reference point.
+          offsetsUsable_(raster.stride > 0 && raster.stride <= (std::ptrdiff_t{1} << 24)) {
         for (std::size_t s = 0; s < dotIsOnePixel_.size(); ++s) {
             std::span<const StampPixel> pixels;
             dotIsOnePixel_[s] = stamps_.line(static_cast<DashStyle>(s), 0, 0, pixels) &&
@@ -190,18 +200,36 @@ class DirectSink {
         }
     }
 
-    // The pen of the next element.
-    void setPen(std::uint32_t colour, DashStyle style) {
+    // The pen of the next element: its colour and that colour as a raster pixel.
+    [[gnu::always_inline]] void setPen(std::uint32_t colour, std::uint32_t pixel, DashStyle style) {
         colour_ = colour;
         style_ = style;
-        pixel_ = rasterPixel(colour);
+        pixel_ = pixel;
         penSet_ = false;
     }
 
-    void line(const DeviceLine& l) {
+    // The common case inline: a short line whose stamp lies inside the writable pixels.
+    [[gnu::always_inline]] void line(const DeviceLine& l) {
         const int dx = l.x2 - l.x1;
         const int dy = l.y2 - l.y1;
-        if (dx == 0 && dy == 0 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
+        constexpr int span = PixelStamps::kBulkLineSpan;
+        if (static_cast<unsigned>(dx + span) <= 2u * span &&
+            static_cast<unsigned>(dy + span) <= 2u * span && offsetsUsable_ &&
+            fits(std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
+                 std::max(l.y1, l.y2))) {
+            plotOffsets(lineOffsets(static_cast<std::size_t>(style_)),
+                        static_cast<std::size_t>(dy + span) * (2 * span + 1) +
+                            static_cast<std::size_t>(dx + span),
+                        l.x1, l.y1);
+            return;
+        }
+        anyLine(l);
+    }
+
+    [[gnu::noinline]] void anyLine(const DeviceLine& l) {
+        const int dx = l.x2 - l.x1;
+        const int dy = l.y2 - l.y1;
+        if ((dx | dy) == 0 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
             // A line within one pixel: that pixel, unless it lies outside the writable pixels,
             // where the surface would clip it away.
             if (l.x1 >= raster_.left && l.x1 < raster_.right && l.y1 >= raster_.top &&
@@ -212,31 +240,45 @@ class DirectSink {
         }
         const int left = std::min(l.x1, l.x2), top = std::min(l.y1, l.y2);
         const int right = std::max(l.x1, l.x2), bottom = std::max(l.y1, l.y2);
-        if (fits(left, top, right, bottom)) {
+        if (missesRaster(left, top, right, bottom)) {
+            return;
+        }
+        if (fitsImage(left, top, right, bottom)) {
             std::span<const StampPixel> pixels;
             if (stamps_.line(style_, dx, dy, pixels)) {
-                plot(l.x1, l.y1, pixels);
+                plotClipped(l.x1, l.y1, pixels, fits(left, top, right, bottom));
                 return;
             }
-        } else if (missesRaster(left, top, right, bottom)) {
-            return;
         }
         applyPen();
         surface_.moveTo(l.x1, l.y1);
         surface_.lineTo(l.x2, l.y2);
     }
 
-    void ellipse(int left, int top, int right, int bottom) {
+    [[gnu::always_inline]] void ellipse(int left, int top, int right, int bottom) {
         const int l = std::min(left, right);
         const int t = std::min(top, bottom);
         const int size = std::max(left, right) - l;
-        if (size == std::max(top, bottom) - t && fits(l, t, l + size, t + size)) {
-            std::span<const StampPixel> pixels;
-            if (stamps_.circle(style_, size, pixels)) {
-                plot(l, t, pixels);
-                return;
-            }
-        } else if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
+        if (size == std::max(top, bottom) - t && size <= PixelStamps::kMaxCircleBox &&
+            offsetsUsable_ && fits(l, t, l + size, t + size)) {
+            plotOffsets(circleOffsets(static_cast<std::size_t>(style_)),
+                        static_cast<std::size_t>(size), l, t);
+            return;
+        }
+        anyEllipse(left, top, right, bottom);
+    }
+
+    [[gnu::noinline]] void anyEllipse(int left, int top, int right, int bottom) {
+        const int l = std::min(left, right);
+        const int t = std::min(top, bottom);
+        const int r = std::max(left, right);
+        const int b = std::max(top, bottom);
+        if (missesRaster(l, t, r, b)) {
+            return;
+        }
+        std::span<const StampPixel> pixels;
+        if (r - l == b - t && fitsImage(l, t, r, b) && stamps_.circle(style_, r - l, pixels)) {
+            plotClipped(l, t, pixels, fits(l, t, r, b));
             return;
         }
         applyPen();
@@ -247,17 +289,30 @@ class DirectSink {
         const int l = std::min(left, right);
         const int t = std::min(top, bottom);
         const int size = std::max(left, right) - l;
-        if (size == std::max(top, bottom) - t && fits(l, t, l + size, t + size)) {
+        if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
+            return;
+        }
+        if (size == std::max(top, bottom) - t && fitsImage(l, t, l + size, t + size)) {
             std::span<const StampPixel> pixels;
             if (stamps_.arc(style_, size, xs - l, ys - t, xe - l, ye - t, pixels)) {
-                plot(l, t, pixels);
+                plotClipped(l, t, pixels, fits(l, t, l + size, t + size));
                 return;
             }
-        } else if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
-            return;
         }
         applyPen();
         surface_.drawArc(left, top, right, bottom, xs, ys, xe, ye);
+    }
+
+    // An arc of radius below one pixel about (cx, cy) that spans half a turn or more. Where both
+    // its ends fall on one pixel it is the circle of size 0, else the arc of size 0 between
+    // them; when every such arc has the circle's pixels and that stamp lies inside the image,
+    // it is written without working out the ends. False when the arc needs its ends.
+    bool tinyArc(int cx, int cy) {
+        if (!fitsImage(cx, cy, cx, cy) || !stamps_.tinyArcsAreDots(style_)) {
+            return false;
+        }
+        ellipse(cx, cy, cx, cy);
+        return true;
     }
 
     void text(int x, int y, std::string_view utf8, int pixelHeight, int escapement) {
@@ -271,6 +326,13 @@ class DirectSink {
     }
 
   private:
+    // Stamps as offsets in the raster: stamp k covers offsets[start[k]] to
+    // offsets[start[k + 1] - 1], relative to its reference pixel.
+    struct OffsetStamps {
+        std::vector<std::uint32_t> start;
+        std::vector<std::int32_t> offsets;
+    };
+
     void applyPen() {
         if (!penSet_) {
             surface_.setPen(colour_, style_);
@@ -281,9 +343,16 @@ class DirectSink {
     // Whether the box, with the margin every stamp keeps within, lies inside the writable
     // pixels (the test the surface makes before it writes a stamp).
     bool fits(int left, int top, int right, int bottom) const {
+        return left >= fitLeft_ && top >= fitTop_ && right < fitRight_ && bottom < fitBottom_;
+    }
+
+    // Whether the box, with that margin, lies inside the image: the stamp then gives every pixel
+    // the figure has on the whole picture, of which only those inside the writable pixels are
+    // written (the others belong to another band, or to the part of a window kept as it is).
+    bool fitsImage(int left, int top, int right, int bottom) const {
         constexpr int m = PixelStamps::kMargin;
-        return left - m >= raster_.left && top - m >= raster_.top && right + m < raster_.right &&
-               bottom + m < raster_.bottom;
+        return left - m >= 0 && top - m >= 0 && right + m < raster_.imageWidth &&
+               bottom + m < raster_.imageHeight;
     }
 
     // Whether the box, with that margin, lies wholly outside the writable pixels: the figure
@@ -301,10 +370,88 @@ class DirectSink {
         }
     }
 
+    // The stamp's pixels inside the writable pixels (all of them when `inside`).
+    void plotClipped(int x, int y, std::span<const StampPixel> pixels, bool inside) const {
+        if (inside) {
+            plot(x, y, pixels);
+            return;
+        }
+        for (const StampPixel& p : pixels) {
+            const int px = x + p.dx, py = y + p.dy;
+            if (px >= raster_.left && px < raster_.right && py >= raster_.top &&
+                py < raster_.bottom) {
+                raster_.pixels[py * raster_.stride + px] = pixel_;
+            }
+        }
+    }
+
+    [[gnu::always_inline]] void plotOffsets(const OffsetStamps& table, std::size_t k, int x,
+                                            int y) const {
+        std::uint32_t* origin = raster_.pixels + y * raster_.stride + x;
+        const std::int32_t* offsets = table.offsets.data();
+        const std::uint32_t end = table.start[k + 1];
+        for (std::uint32_t i = table.start[k]; i < end; ++i) {
+            origin[offsets[i]] = pixel_;
+        }
+    }
+
+    void addOffsets(OffsetStamps& table, std::span<const StampPixel> pixels) const {
+        for (const StampPixel& p : pixels) {
+            table.offsets.push_back(static_cast<std::int32_t>(p.dy * raster_.stride + p.dx));
+        }
+        table.start.push_back(static_cast<std::uint32_t>(table.offsets.size()));
+    }
+
+    // The short lines of a style, by (dy + span) * (2 * span + 1) + dx + span.
+    [[gnu::always_inline]] const OffsetStamps& lineOffsets(std::size_t style) {
+        OffsetStamps& table = lineOffsets_[style];
+        if (table.start.empty()) [[unlikely]] {
+            makeLineOffsets(style, table);
+        }
+        return table;
+    }
+
+    [[gnu::noinline]] void makeLineOffsets(std::size_t style, OffsetStamps& table) {
+        constexpr int span = PixelStamps::kBulkLineSpan;
+        table.start.push_back(0);
+        for (int dy = -span; dy <= span; ++dy) {
+            for (int dx = -span; dx <= span; ++dx) {
+                std::span<const StampPixel> pixels;
+                stamps_.line(static_cast<DashStyle>(style), dx, dy, pixels);
+                addOffsets(table, pixels);
+            }
+        }
+    }
+
+    // The circles of a style, by box size.
+    [[gnu::always_inline]] const OffsetStamps& circleOffsets(std::size_t style) {
+        OffsetStamps& table = circleOffsets_[style];
+        if (table.start.empty()) [[unlikely]] {
+            makeCircleOffsets(style, table);
+        }
+        return table;
+    }
+
+    [[gnu::noinline]] void makeCircleOffsets(std::size_t style, OffsetStamps& table) {
+        table.start.push_back(0);
+        for (int size = 0; size <= PixelStamps::kMaxCircleBox; ++size) {
+            std::span<const StampPixel> pixels;
+            stamps_.circle(static_cast<DashStyle>(style), size, pixels);
+            addOffsets(table, pixels);
+        }
+    }
+
     DrawingSurface& surface_;
     const DirectRaster& raster_;
     PixelStamps& stamps_;
+    const int fitLeft_;
+    const int fitTop_;
+    const int fitRight_;
+    const int fitBottom_;
+    const bool offsetsUsable_;
     std::array<bool, 5> dotIsOnePixel_{};
+    std::array<OffsetStamps, 5> lineOffsets_;
+    std::array<OffsetStamps, 5> circleOffsets_;
     std::uint32_t colour_ = 0;
     DashStyle style_ = DashStyle::Solid;
     std::uint32_t pixel_ = 0;
@@ -453,7 +600,8 @@ void drawElement(Out& out, const ViewTransform& v, const ElementStore& store, co
 }
 
 // Draws visible elements one by one in the pen of each, straight into the pixels where the
-// surface lets the renderer write them.
+// surface lets the renderer write them. What depends only on the pen (its colour as a raster
+// pixel) or the line style code (its dash style) is looked up in tables made once per paint.
 class ElementDrawer {
   public:
     ElementDrawer(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
@@ -464,19 +612,33 @@ class ElementDrawer {
           colours_(colours),
           raster_(surface.directRaster()),
           sink_(surface, false) {
+        for (std::size_t pen = 0; pen < colours_.size(); ++pen) {
+            pixels_[pen] = rasterPixel(colours_[pen]);
+        }
+        for (std::size_t code = 0; code < styles_.size(); ++code) {
+            styles_[code] = dashStyleForCode(static_cast<std::int32_t>(code));
+        }
         if (raster_) {
             direct_.emplace(surface, *raster_);
         }
     }
 
-    void draw(const Element& e) {
+    // Whether figures go straight into the pixels (else every element goes to the surface).
+    bool direct() const { return direct_.has_value(); }
+
+    [[gnu::always_inline]] void draw(const Element& e) {
         // Pens outside the table take the last entry.
-        const auto pen = static_cast<std::uint32_t>(e.penField);
-        const std::uint32_t colour = colours_[std::min<std::uint32_t>(pen, Renderer::kPenCount)];
-        const DashStyle style = dashStyleForCode(e.lineStyle);
-        if (direct_) {
-            direct_->setPen(colour, style);
-            if (e.kind == ElementKind::Line) {
+        const std::size_t pen =
+            std::min<std::uint32_t>(static_cast<std::uint32_t>(e.penField), Renderer::kPenCount);
+        const DashStyle style = styleOf(e.lineStyle);
+        if (!direct_) {
+            surface_.setPen(colours_[pen], style);
+            drawElement(sink_, view_, store_, e, points_);
+            return;
+        }
+        direct_->setPen(colours_[pen], pixels_[pen], style);
+        switch (e.kind) {
+            case ElementKind::Line: {
                 // Most elements: a line whose ends map within the device limit (so both are
                 // finite numbers), mapped as drawElement maps it, without its general steps.
                 const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
@@ -486,19 +648,94 @@ class ElementDrawer {
                                              static_cast<int>(b.x), static_cast<int>(b.y)});
                     return;
                 }
+                break;
             }
-            drawElement(*direct_, view_, store_, e, points_);
-        } else {
-            surface_.setPen(colour, style);
-            drawElement(sink_, view_, store_, e, points_);
+            case ElementKind::Circle: {
+                // drawElement's circle: the centre within the device limit and a radius no
+                // larger (which also rules out non-finite fields), else nothing.
+                const DeviceXY c = mapExact(view_, e.g[0], e.g[1]);
+                const double rr = e.g[2] * view_.scale;
+                if (withinLimit(c) && std::abs(rr) <= kDeviceLimit) {
+                    const int cx = static_cast<int>(c.x);
+                    const int cy = static_cast<int>(c.y);
+                    const int r = static_cast<int>(rr);
+                    direct_->ellipse(cx - r, cy - r, cx + r, cy + r);
+                }
+                return;
+            }
+            case ElementKind::Arc:
+                drawArc(e);
+                return;
+            case ElementKind::Rectangle:
+            case ElementKind::RegularPolygon:
+                drawOutline(e);
+                return;
+            default:
+                break;
         }
+        drawGeneral(e);
+    }
+
+    DashStyle styleOf(std::int32_t code) const {
+        const auto c = static_cast<std::uint32_t>(code);
+        return c < styles_.size() ? styles_[c] : DashStyle::Solid;
     }
 
   private:
+    [[gnu::noinline]] void drawArc(const Element& e) {
+        if (hasFiniteFields(e)) {
+            // drawElement's arc with a radius below one pixel (r = 0) and a span of half a turn
+            // or more, when its ends are not needed.
+            const ArcGeometry arc = arcGeometry(e);
+            const DeviceXY c = mapExact(view_, arc.centreX, arc.centreY);
+            const double rr = arc.radius * view_.scale;
+            if (withinLimit(c) && std::abs(rr) < 1.0 &&
+                arcSpan(arc.startAngle, arc.endAngle) >= 180.0 &&
+                direct_->tinyArc(static_cast<int>(c.x), static_cast<int>(c.y))) {
+                return;
+            }
+        }
+        drawElement(*direct_, view_, store_, e, points_);
+    }
+
+    // Rectangles and regular polygons: every corner lies within the element's box, and the
+    // mapping to the device keeps the order of coordinates, so when the box maps into one pixel,
+    // every side is a line within that pixel, and all of them together that one dot.
+    [[gnu::noinline]] void drawOutline(const Element& e) {
+        bool drawsSides = true;
+        if (e.kind == ElementKind::RegularPolygon) {
+            const double corners = std::trunc(regularPolygonGeometry(e).cornerCount);
+            drawsSides = corners >= 1.0 && corners <= kMaxCorners;
+        }
+        if (drawsSides) {
+            const ElementBox b = elementBox(store_, e);
+            const DeviceXY low = mapExact(view_, b.xmin, b.ymax);
+            const DeviceXY high = mapExact(view_, b.xmax, b.ymin);
+            // Within the limit rules out the boxes of elements that draw nothing (inverted or
+            // infinite) and makes the conversion the one drawElement's sides take.
+            if (withinLimit(low) && withinLimit(high)) {
+                const int x = static_cast<int>(low.x);
+                const int y = static_cast<int>(low.y);
+                if (x == static_cast<int>(high.x) && y == static_cast<int>(high.y)) {
+                    direct_->line(DeviceLine{x, y, x, y});
+                    return;
+                }
+            }
+        }
+        drawElement(*direct_, view_, store_, e, points_);
+    }
+
+    // Every other figure, through the general steps.
+    [[gnu::noinline]] void drawGeneral(const Element& e) {
+        drawElement(*direct_, view_, store_, e, points_);
+    }
+
     DrawingSurface& surface_;
-    const ViewTransform& view_;
+    const ViewTransform view_;  // a copy: kept in registers across the pixel stores
     const ElementStore& store_;
     const std::array<std::uint32_t, Renderer::kPenCount + 1> colours_;
+    std::array<std::uint32_t, Renderer::kPenCount + 1> pixels_{};
+    std::array<DashStyle, 16> styles_{};
     const std::optional<DirectRaster> raster_;
     SegmentSink sink_;
     std::optional<DirectSink> direct_;
