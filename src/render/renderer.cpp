@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <limits>
@@ -13,6 +14,10 @@
 #include "element_geometry.h"
 #include "pixel_stamps.h"
 #include "text_encoding.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace planora {
 
@@ -214,9 +219,7 @@ class DirectSink {
         const int dy = l.y2 - l.y1;
         constexpr int span = PixelStamps::kBulkLineSpan;
         if (static_cast<unsigned>(dx + span) <= 2u * span &&
-            static_cast<unsigned>(dy + span) <= 2u * span && offsetsUsable_ &&
-            fits(std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
-                 std::max(l.y1, l.y2))) {
+            static_cast<unsigned>(dy + span) <= 2u * span && offsetsUsable_ && endsFit(l)) {
             plotOffsets(lineOffsets(static_cast<std::size_t>(style_)),
                         static_cast<std::size_t>(dy + span) * (2 * span + 1) +
                             static_cast<std::size_t>(dx + span),
@@ -346,6 +349,20 @@ class DirectSink {
         return left >= fitLeft_ && top >= fitTop_ && right < fitRight_ && bottom < fitBottom_;
     }
 
+    // fits() of the line's box: both ends inside the writable pixels less the margin.
+    [[gnu::always_inline]] bool endsFit(const DeviceLine& l) const {
+#if defined(__SSE2__)
+        // Each coordinate less the first fitting one, compared without sign (by flipping the
+        // sign bits) with the number of fitting ones.
+        const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&l));
+        const __m128i shifted = _mm_xor_si128(_mm_sub_epi32(ends, fitFirst_), signBits_);
+        return _mm_movemask_epi8(_mm_cmplt_epi32(shifted, fitCount_)) == 0xFFFF;
+#else
+        return fits(std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
+                    std::max(l.y1, l.y2));
+#endif
+    }
+
     // Whether the box, with that margin, lies inside the image: the stamp then gives every pixel
     // the figure has on the whole picture, of which only those inside the writable pixels are
     // written (the others belong to another band, or to the part of a window kept as it is).
@@ -449,6 +466,14 @@ class DirectSink {
     const int fitRight_;
     const int fitBottom_;
     const bool offsetsUsable_;
+#if defined(__SSE2__)
+    const __m128i signBits_ = _mm_set1_epi32(std::numeric_limits<std::int32_t>::min());
+    const __m128i fitFirst_ = _mm_setr_epi32(fitLeft_, fitTop_, fitLeft_, fitTop_);
+    const __m128i fitCount_ = _mm_xor_si128(
+        _mm_setr_epi32(std::max(fitRight_ - fitLeft_, 0), std::max(fitBottom_ - fitTop_, 0),
+                       std::max(fitRight_ - fitLeft_, 0), std::max(fitBottom_ - fitTop_, 0)),
+        signBits_);
+#endif
     std::array<bool, 5> dotIsOnePixel_{};
     std::array<OffsetStamps, 5> lineOffsets_;
     std::array<OffsetStamps, 5> circleOffsets_;
@@ -484,8 +509,12 @@ void drawElement(Out& out, const ViewTransform& v, const ElementStore& store, co
 
         case ElementKind::Rectangle: {
             const RectangleGeometry rect = rectangleGeometry(e);
-            const double c = std::cos(radians(rect.angle));
-            const double sn = std::sin(radians(rect.angle));
+            // An unturned rectangle, the usual case, needs no cosine and sine: they are 1 and
+            // (a zero of the angle's sign) 0 exactly.
+            const double angle = radians(rect.angle);
+            const bool unturned = angle == 0.0;
+            const double c = unturned ? 1.0 : std::cos(angle);
+            const double sn = unturned ? angle : std::sin(angle);
             const double hw = rect.width / 2.0, hh = rect.height / 2.0;
             const double ax = rect.centreX - hw * c, ay = rect.centreY - hw * sn;
             const double bx = rect.centreX + hw * c, by = rect.centreY + hw * sn;
@@ -641,11 +670,9 @@ class ElementDrawer {
             case ElementKind::Line: {
                 // Most elements: a line whose ends map within the device limit (so both are
                 // finite numbers), mapped as drawElement maps it, without its general steps.
-                const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
-                const DeviceXY b = mapExact(view_, e.g[2], e.g[3]);
-                if (withinLimit(a) && withinLimit(b)) {
-                    direct_->line(DeviceLine{static_cast<int>(a.x), static_cast<int>(a.y),
-                                             static_cast<int>(b.x), static_cast<int>(b.y)});
+                DeviceLine line;
+                if (mapLineWithinLimit(e, line)) {
+                    direct_->line(line);
                     return;
                 }
                 break;
@@ -670,6 +697,13 @@ class ElementDrawer {
             case ElementKind::RegularPolygon:
                 drawOutline(e);
                 return;
+            case ElementKind::Text:
+                // drawElement's text height: a text less than a pixel high draws nothing (nor
+                // does one with a field that is not a number, which gives 0 here too).
+                if (truncToPixel(-view_.scale * textGeometry(e).fontHeight) == 0) {
+                    return;
+                }
+                break;
             default:
                 break;
         }
@@ -682,6 +716,44 @@ class ElementDrawer {
     }
 
   private:
+    // mapExact of both ends of a line, converted to pixels; false when an end lies beyond the
+    // device limit or is not a number. With SSE2 both coordinates of an end are mapped at once:
+    // y is mapped as (y - originY) * -scale + deviceOriginY + 0, which is
+    // deviceOriginY - (y - originY) * scale to the last bit (a negated product is the product of
+    // the negated factor, adding a negated value is subtracting it, and adding 0 only turns a
+    // -0 into +0).
+    [[gnu::always_inline]] bool mapLineWithinLimit(const Element& e, DeviceLine& out) const {
+#if defined(__SSE2__)
+        static_assert(sizeof(DeviceLine) == 4 * sizeof(std::int32_t) &&
+                      offsetof(DeviceLine, y2) == 3 * sizeof(std::int32_t));
+        const __m128d a =
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(e.g), worldOrigin_), scale_),
+                                  deviceOrigin_),
+                       oneAndZero_);
+        const __m128d b = _mm_add_pd(
+            _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(e.g + 2), worldOrigin_), scale_),
+                       deviceOrigin_),
+            oneAndZero_);
+        const __m128d within = _mm_and_pd(_mm_cmple_pd(_mm_and_pd(a, magnitude_), limit_),
+                                          _mm_cmple_pd(_mm_and_pd(b, magnitude_), limit_));
+        if (_mm_movemask_pd(within) != 3) {
+            return false;
+        }
+        const __m128i ends = _mm_unpacklo_epi64(_mm_cvttpd_epi32(a), _mm_cvttpd_epi32(b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&out), ends);
+        return true;
+#else
+        const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
+        const DeviceXY b = mapExact(view_, e.g[2], e.g[3]);
+        if (!withinLimit(a) || !withinLimit(b)) {
+            return false;
+        }
+        out = DeviceLine{static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x),
+                         static_cast<int>(b.y)};
+        return true;
+#endif
+    }
+
     [[gnu::noinline]] void drawArc(const Element& e) {
         if (hasFiniteFields(e)) {
             // drawElement's arc with a radius below one pixel (r = 0) and a span of half a turn
@@ -736,6 +808,14 @@ class ElementDrawer {
     const std::array<std::uint32_t, Renderer::kPenCount + 1> colours_;
     std::array<std::uint32_t, Renderer::kPenCount + 1> pixels_{};
     std::array<DashStyle, 16> styles_{};
+#if defined(__SSE2__)
+    const __m128d worldOrigin_ = _mm_set_pd(view_.worldOriginY, view_.worldOriginX);
+    const __m128d scale_ = _mm_set_pd(-view_.scale, view_.scale);
+    const __m128d deviceOrigin_ = _mm_set_pd(view_.deviceOriginY, view_.deviceOriginX);
+    const __m128d oneAndZero_ = _mm_set_pd(0.0, 1.0);
+    const __m128d magnitude_ = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+    const __m128d limit_ = _mm_set1_pd(kDeviceLimit);
+#endif
     const std::optional<DirectRaster> raster_;
     SegmentSink sink_;
     std::optional<DirectSink> direct_;
@@ -1171,7 +1251,36 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
         const std::size_t end = std::min(total, start + kChunk);
         std::size_t count = 0;
         if (everything) {
-            for (std::size_t i = start; i < end; ++i) {
+            std::size_t i = start;
+#if defined(__SSE2__)
+            // Four boxes at a time: their lower and upper edges gathered into one vector each,
+            // compared at once, and the indices kept by the bits of the result.
+            static_assert(sizeof(ElementBox) == 4 * sizeof(float) &&
+                          offsetof(ElementBox, ymax) == 3 * sizeof(float));
+            const __m128 low = _mm_set1_ps(worldLow);
+            const __m128 high = _mm_set1_ps(worldHigh);
+            for (; i + 4 <= end; i += 4) {
+                const auto* b = reinterpret_cast<const float*>(boxes.data() + i);
+                const __m128 b01 =
+                    _mm_shuffle_ps(_mm_loadu_ps(b), _mm_loadu_ps(b + 4), _MM_SHUFFLE(3, 1, 3, 1));
+                const __m128 b23 = _mm_shuffle_ps(_mm_loadu_ps(b + 8), _mm_loadu_ps(b + 12),
+                                                  _MM_SHUFFLE(3, 1, 3, 1));
+                const __m128 ymin = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
+                const __m128 ymax = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
+                const auto bits = static_cast<unsigned>(
+                    _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(ymax, low), _mm_cmple_ps(ymin, high))));
+                const auto index = static_cast<std::uint32_t>(i);
+                picked[count] = index;
+                count += bits & 1u;
+                picked[count] = index + 1;
+                count += (bits >> 1) & 1u;
+                picked[count] = index + 2;
+                count += (bits >> 2) & 1u;
+                picked[count] = index + 3;
+                count += bits >> 3;
+            }
+#endif
+            for (; i < end; ++i) {
                 pick(static_cast<std::uint32_t>(i), count);
             }
         } else {
