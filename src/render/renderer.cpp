@@ -329,10 +329,18 @@ class DirectSink {
     }
 
   private:
-    // Stamps as offsets in the raster: stamp k covers offsets[start[k]] to
-    // offsets[start[k + 1] - 1], relative to its reference pixel.
+    // Stamps as offsets in the raster, relative to their reference pixel. Most stamps of short
+    // figures have at most kShort pixels: their offsets are kept with the stamp, the unused
+    // places repeating the last (writing a pixel twice changes nothing), so that they are
+    // written without a loop. Every stamp's offsets are also kept in `offsets`, from `start`.
+    static constexpr std::uint32_t kShort = 4;
+    struct OffsetStamp {
+        std::array<std::int32_t, kShort> first;
+        std::uint32_t start;
+        std::uint32_t count;
+    };
     struct OffsetStamps {
-        std::vector<std::uint32_t> start;
+        std::vector<OffsetStamp> stamps;
         std::vector<std::int32_t> offsets;
     };
 
@@ -405,24 +413,37 @@ class DirectSink {
     [[gnu::always_inline]] void plotOffsets(const OffsetStamps& table, std::size_t k, int x,
                                             int y) const {
         std::uint32_t* origin = raster_.pixels + y * raster_.stride + x;
-        const std::int32_t* offsets = table.offsets.data();
-        const std::uint32_t end = table.start[k + 1];
-        for (std::uint32_t i = table.start[k]; i < end; ++i) {
+        const OffsetStamp& stamp = table.stamps[k];
+        if (stamp.count - 1u < kShort) {
+            origin[stamp.first[0]] = pixel_;
+            origin[stamp.first[1]] = pixel_;
+            origin[stamp.first[2]] = pixel_;
+            origin[stamp.first[3]] = pixel_;
+            return;
+        }
+        const std::int32_t* offsets = table.offsets.data() + stamp.start;
+        for (std::uint32_t i = 0; i < stamp.count; ++i) {
             origin[offsets[i]] = pixel_;
         }
     }
 
     void addOffsets(OffsetStamps& table, std::span<const StampPixel> pixels) const {
+        OffsetStamp stamp{};
+        stamp.start = static_cast<std::uint32_t>(table.offsets.size());
+        stamp.count = static_cast<std::uint32_t>(pixels.size());
         for (const StampPixel& p : pixels) {
             table.offsets.push_back(static_cast<std::int32_t>(p.dy * raster_.stride + p.dx));
         }
-        table.start.push_back(static_cast<std::uint32_t>(table.offsets.size()));
+        for (std::uint32_t i = 0; i < kShort && stamp.count > 0; ++i) {
+            stamp.first[i] = table.offsets[stamp.start + std::min(i, stamp.count - 1)];
+        }
+        table.stamps.push_back(stamp);
     }
 
     // The short lines of a style, by (dy + span) * (2 * span + 1) + dx + span.
     [[gnu::always_inline]] const OffsetStamps& lineOffsets(std::size_t style) {
         OffsetStamps& table = lineOffsets_[style];
-        if (table.start.empty()) [[unlikely]] {
+        if (table.stamps.empty()) [[unlikely]] {
             makeLineOffsets(style, table);
         }
         return table;
@@ -430,7 +451,6 @@ class DirectSink {
 
     [[gnu::noinline]] void makeLineOffsets(std::size_t style, OffsetStamps& table) {
         constexpr int span = PixelStamps::kBulkLineSpan;
-        table.start.push_back(0);
         for (int dy = -span; dy <= span; ++dy) {
             for (int dx = -span; dx <= span; ++dx) {
                 std::span<const StampPixel> pixels;
@@ -443,14 +463,13 @@ class DirectSink {
     // The circles of a style, by box size.
     [[gnu::always_inline]] const OffsetStamps& circleOffsets(std::size_t style) {
         OffsetStamps& table = circleOffsets_[style];
-        if (table.start.empty()) [[unlikely]] {
+        if (table.stamps.empty()) [[unlikely]] {
             makeCircleOffsets(style, table);
         }
         return table;
     }
 
     [[gnu::noinline]] void makeCircleOffsets(std::size_t style, OffsetStamps& table) {
-        table.start.push_back(0);
         for (int size = 0; size <= PixelStamps::kMaxCircleBox; ++size) {
             std::span<const StampPixel> pixels;
             stamps_.circle(static_cast<DashStyle>(style), size, pixels);
@@ -660,52 +679,46 @@ class ElementDrawer {
         const std::size_t pen =
             std::min<std::uint32_t>(static_cast<std::uint32_t>(e.penField), Renderer::kPenCount);
         const DashStyle style = styleOf(e.lineStyle);
-        if (!direct_) {
+        if (!direct_) [[unlikely]] {
             surface_.setPen(colours_[pen], style);
             drawElement(sink_, view_, store_, e, points_);
             return;
         }
         direct_->setPen(colours_[pen], pixels_[pen], style);
-        switch (e.kind) {
-            case ElementKind::Line: {
-                // Most elements: a line whose ends map within the device limit (so both are
-                // finite numbers), mapped as drawElement maps it, without its general steps.
-                DeviceLine line;
-                if (mapLineWithinLimit(e, line)) {
-                    direct_->line(line);
-                    return;
-                }
-                break;
-            }
-            case ElementKind::Circle: {
-                // drawElement's circle: the centre within the device limit and a radius no
-                // larger (which also rules out non-finite fields), else nothing.
-                const DeviceXY c = mapExact(view_, e.g[0], e.g[1]);
-                const double rr = e.g[2] * view_.scale;
-                if (withinLimit(c) && std::abs(rr) <= kDeviceLimit) {
-                    const int cx = static_cast<int>(c.x);
-                    const int cy = static_cast<int>(c.y);
-                    const int r = static_cast<int>(rr);
-                    direct_->ellipse(cx - r, cy - r, cx + r, cy + r);
-                }
+        // By how common each kind is; tested one after another, which costs less than a jump
+        // through a table whose target changes from element to element.
+        if (e.kind == ElementKind::Line) [[likely]] {
+            // A line whose ends map within the device limit (so both are finite numbers),
+            // mapped as drawElement maps it, without its general steps.
+            DeviceLine line;
+            if (mapLineWithinLimit(e, line)) [[likely]] {
+                direct_->line(line);
                 return;
             }
-            case ElementKind::Arc:
-                drawArc(e);
+        } else if (e.kind == ElementKind::Circle) {
+            // drawElement's circle: the centre within the device limit and a radius no larger
+            // (which also rules out non-finite fields), else nothing.
+            const DeviceXY c = mapExact(view_, e.g[0], e.g[1]);
+            const double rr = e.g[2] * view_.scale;
+            if (withinLimit(c) && std::abs(rr) <= kDeviceLimit) {
+                const int cx = static_cast<int>(c.x);
+                const int cy = static_cast<int>(c.y);
+                const int r = static_cast<int>(rr);
+                direct_->ellipse(cx - r, cy - r, cx + r, cy + r);
+            }
+            return;
+        } else if (e.kind == ElementKind::Text) {
+            // drawElement's text height: a text less than a pixel high draws nothing (nor does
+            // one with a field that is not a number, which gives 0 here too).
+            if (truncToPixel(-view_.scale * textGeometry(e).fontHeight) == 0) {
                 return;
-            case ElementKind::Rectangle:
-            case ElementKind::RegularPolygon:
-                drawOutline(e);
-                return;
-            case ElementKind::Text:
-                // drawElement's text height: a text less than a pixel high draws nothing (nor
-                // does one with a field that is not a number, which gives 0 here too).
-                if (truncToPixel(-view_.scale * textGeometry(e).fontHeight) == 0) {
-                    return;
-                }
-                break;
-            default:
-                break;
+            }
+        } else if (e.kind == ElementKind::Arc) {
+            drawArc(e);
+            return;
+        } else if (e.kind == ElementKind::Rectangle || e.kind == ElementKind::RegularPolygon) {
+            drawOutline(e);
+            return;
         }
         drawGeneral(e);
     }
