@@ -311,7 +311,11 @@ class DirectSink {
     // them; when every such arc has the circle's pixels and that stamp lies inside the image,
     // it is written without working out the ends. False when the arc needs its ends.
     bool tinyArc(int cx, int cy) {
-        if (!fitsImage(cx, cy, cx, cy) || !stamps_.tinyArcsAreDots(style_)) {
+        std::int8_t& dots = tinyArcsAreDots_[static_cast<std::size_t>(style_)];
+        if (dots < 0) {
+            dots = stamps_.tinyArcsAreDots(style_) ? 1 : 0;
+        }
+        if (dots == 0 || !fitsImage(cx, cy, cx, cy)) {
             return false;
         }
         ellipse(cx, cy, cx, cy);
@@ -494,6 +498,7 @@ class DirectSink {
         signBits_);
 #endif
     std::array<bool, 5> dotIsOnePixel_{};
+    std::array<std::int8_t, 5> tinyArcsAreDots_{-1, -1, -1, -1, -1};  // -1: not asked yet
     std::array<OffsetStamps, 5> lineOffsets_;
     std::array<OffsetStamps, 5> circleOffsets_;
     std::uint32_t colour_ = 0;
@@ -768,17 +773,18 @@ class ElementDrawer {
     }
 
     [[gnu::noinline]] void drawArc(const Element& e) {
-        if (hasFiniteFields(e)) {
-            // drawElement's arc with a radius below one pixel (r = 0) and a span of half a turn
-            // or more, when its ends are not needed.
-            const ArcGeometry arc = arcGeometry(e);
-            const DeviceXY c = mapExact(view_, arc.centreX, arc.centreY);
-            const double rr = arc.radius * view_.scale;
-            if (withinLimit(c) && std::abs(rr) < 1.0 &&
-                arcSpan(arc.startAngle, arc.endAngle) >= 180.0 &&
-                direct_->tinyArc(static_cast<int>(c.x), static_cast<int>(c.y))) {
-                return;
-            }
+        // drawElement's arc with a radius below one pixel (r = 0) and a span of half a turn or
+        // more, when its ends are not needed. The span is end - start when that lies below a
+        // full turn; it is a number only when both angles are, as the centre within the limit
+        // and the radius below a pixel are only for finite fields.
+        const ArcGeometry arc = arcGeometry(e);
+        const DeviceXY c = mapExact(view_, arc.centreX, arc.centreY);
+        const double rr = arc.radius * view_.scale;
+        const double turn = arc.endAngle - arc.startAngle;
+        if (withinLimit(c) && std::abs(rr) < 1.0 &&
+            ((turn >= 180.0 && turn < 360.0) || arcSpan(arc.startAngle, arc.endAngle) >= 180.0) &&
+            direct_->tinyArc(static_cast<int>(c.x), static_cast<int>(c.y))) {
+            return;
         }
         drawElement(*direct_, view_, store_, e, points_);
     }
@@ -1240,7 +1246,7 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
     // branch (which would be a coin toss per element where both bands are full), then they are
     // drawn, each element asked for from memory a few steps ahead.
     constexpr std::size_t kChunk = 2048;
-    constexpr std::size_t kAhead = 8;
+    constexpr std::size_t kAhead = 16;
     std::array<std::uint32_t, kChunk> picked;
     auto drawPicked = [&](std::size_t count) {
         for (std::size_t k = 0; k < count; ++k) {
