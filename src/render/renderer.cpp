@@ -1227,6 +1227,35 @@ bool Renderer::drawInBands(DrawingSurface& surface, const ViewTransform& view,
     return true;
 }
 
+namespace {
+
+#if defined(__SSE2__)
+// For each set of four boxes picked (bit k: box k), the positions of the picked ones packed
+// to the front, and how many there are.
+struct PickedLanes {
+    __m128i lanes[16];
+    std::array<std::uint8_t, 16> count;
+};
+
+const PickedLanes kPickedLanes = [] {
+    PickedLanes table{};
+    for (unsigned bits = 0; bits < 16; ++bits) {
+        std::array<std::int32_t, 4> lanes{};
+        unsigned n = 0;
+        for (int k = 0; k < 4; ++k) {
+            if ((bits >> k) & 1u) {
+                lanes[n++] = k;
+            }
+        }
+        table.lanes[bits] = _mm_setr_epi32(lanes[0], lanes[1], lanes[2], lanes[3]);
+        table.count[bits] = static_cast<std::uint8_t>(n);
+    }
+    return table;
+}();
+#endif
+
+}  // namespace
+
 void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
                         const ElementStore& store, bool everything, bool black, int top,
                         int bottom) const {
@@ -1247,12 +1276,16 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
     // drawn, each element asked for from memory a few steps ahead.
     constexpr std::size_t kChunk = 2048;
     constexpr std::size_t kAhead = 16;
-    std::array<std::uint32_t, kChunk> picked;
+    // Room behind the picked elements for the four indices written at once and for the
+    // elements asked for ahead of the last (the last one again).
+    std::array<std::uint32_t, kChunk + kAhead> picked;
     auto drawPicked = [&](std::size_t count) {
+        if (count == 0) {
+            return;
+        }
+        std::fill_n(picked.begin() + static_cast<std::ptrdiff_t>(count), kAhead, picked[count - 1]);
         for (std::size_t k = 0; k < count; ++k) {
-            if (k + kAhead < count) {
-                __builtin_prefetch(elements + picked[k + kAhead]);
-            }
+            __builtin_prefetch(elements + picked[k + kAhead]);
             const Element& e = elements[picked[k]];
             if (e.layerField >= 1) {
                 drawer.draw(e);
@@ -1288,15 +1321,10 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
                 const __m128 ymax = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
                 const auto bits = static_cast<unsigned>(
                     _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(ymax, low), _mm_cmple_ps(ymin, high))));
-                const auto index = static_cast<std::uint32_t>(i);
-                picked[count] = index;
-                count += bits & 1u;
-                picked[count] = index + 1;
-                count += (bits >> 1) & 1u;
-                picked[count] = index + 2;
-                count += (bits >> 2) & 1u;
-                picked[count] = index + 3;
-                count += bits >> 3;
+                const __m128i index =
+                    _mm_add_epi32(_mm_set1_epi32(static_cast<int>(i)), kPickedLanes.lanes[bits]);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(picked.data() + count), index);
+                count += kPickedLanes.count[bits];
             }
 #endif
             for (; i < end; ++i) {
