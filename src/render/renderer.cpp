@@ -676,9 +676,6 @@ class ElementDrawer {
         }
     }
 
-    // Whether figures go straight into the pixels (else every element goes to the surface).
-    bool direct() const { return direct_.has_value(); }
-
     [[gnu::always_inline]] void draw(const Element& e) {
         // Pens outside the table take the last entry.
         const std::size_t pen =
@@ -799,9 +796,15 @@ class ElementDrawer {
             drawsSides = corners >= 1.0 && corners <= kMaxCorners;
         }
         if (drawsSides) {
+            // The corners carry a rounding of a few units in the last place of the figure's
+            // coordinates, which the box (rounded outwards to floats by a part of its own
+            // size) may not cover where it lies near 0: it is widened by far more than that.
             const ElementBox b = elementBox(store_, e);
-            const DeviceXY low = mapExact(view_, b.xmin, b.ymax);
-            const DeviceXY high = mapExact(view_, b.xmax, b.ymin);
+            const double slack = (std::abs(static_cast<double>(b.xmin)) + std::abs(b.xmax) +
+                                  std::abs(b.ymin) + std::abs(b.ymax)) *
+                                 0x1p-40;
+            const DeviceXY low = mapExact(view_, b.xmin - slack, b.ymax + slack);
+            const DeviceXY high = mapExact(view_, b.xmax + slack, b.ymin - slack);
             // Within the limit rules out the boxes of elements that draw nothing (inverted or
             // infinite) and makes the conversion the one drawElement's sides take.
             if (withinLimit(low) && withinLimit(high)) {
