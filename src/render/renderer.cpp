@@ -1276,9 +1276,9 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
         floatAboveOf(view.worldOriginY + (view.deviceOriginY - (top - kCullMargin - 1.0)) / s);
     // In chunks: first the elements of the chunk that belong to the band are picked without a
     // branch (which would be a coin toss per element where both bands are full), then they are
-    // drawn, each element asked for from memory a few steps ahead.
+    // drawn, each element asked for from memory some way ahead.
     constexpr std::size_t kChunk = 2048;
-    constexpr std::size_t kAhead = 16;
+    constexpr std::size_t kAhead = 28;
     // Room behind the picked elements for the four indices written at once and for the
     // elements asked for ahead of the last (the last one again).
     std::array<std::uint32_t, kChunk + kAhead> picked;
