@@ -311,6 +311,8 @@ DrawingModel tinyFigureDrawing(unsigned seed) {
     return m;
 }
 
+// Figures written without their general steps (dots, tiny arcs, outlines within a pixel, the
+// part of a stamp on one band) must keep the pixels those steps give.
 TEST(RenderEquality, FiguresWithinAPixelAndAcrossTheBandEdge) {
     const DrawingModel m = tinyFigureDrawing(17);
     // Large enough for two bands; the drawing's middle row where they meet, and its corner
