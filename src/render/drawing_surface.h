@@ -33,6 +33,10 @@ struct DirectRaster {
     int top = 0;
     int right = 0;
     int bottom = 0;
+    // The size of the whole image: a figure whose stamp lies inside it has the stamp's pixels on
+    // the whole picture, also where only a part of them is writable.
+    int imageWidth = 0;
+    int imageHeight = 0;
     PixelStamps* stamps = nullptr;
 };
 

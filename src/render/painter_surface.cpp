@@ -142,6 +142,8 @@ std::optional<DirectRaster> PainterSurface::directRaster() {
     raster.top = directTop_;
     raster.right = directRight_;
     raster.bottom = directBottom_;
+    raster.imageWidth = imageWidth_;
+    raster.imageHeight = imageHeight_;
     raster.stamps = &pixelStamps();
     return raster;
 }

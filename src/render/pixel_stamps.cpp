@@ -248,6 +248,29 @@ bool PixelStamps::arc(DashStyle style, int size, int xs, int ys, int xe, int ye,
     return true;
 }
 
+bool PixelStamps::tinyArcsAreDots(DashStyle style) {
+    std::int8_t& known = tinyArcsAreDots_[styleIndex(style)];
+    if (known < 0) {
+        std::span<const StampPixel> dot;
+        circle(style, 0, dot);
+        const std::vector<StampPixel> circlePixels(dot.begin(), dot.end());
+        auto same = [&](std::span<const StampPixel> pixels) {
+            return std::equal(pixels.begin(), pixels.end(), circlePixels.begin(),
+                              circlePixels.end(), [](const StampPixel& a, const StampPixel& b) {
+                                  return a.dx == b.dx && a.dy == b.dy;
+                              });
+        };
+        bool all = true;
+        for (int k = 0; k < 81 && all; ++k) {
+            std::span<const StampPixel> pixels;
+            all = arc(style, 0, k % 3 - 1, k / 3 % 3 - 1, k / 9 % 3 - 1, k / 27 - 1, pixels) &&
+                  same(pixels);
+        }
+        known = all ? 1 : 0;
+    }
+    return known == 1;
+}
+
 PixelStamps& pixelStamps() {
     thread_local PixelStamps stamps;
     return stamps;

@@ -81,6 +81,11 @@ class PixelStamps {
     bool arc(DashStyle style, int size, int xs, int ys, int xe, int ye,
              std::span<const StampPixel>& out);
 
+    // Whether every arc in the box of size 0 whose ray points lie within one pixel of the box
+    // (as they do for an arc of radius below one pixel) has the pixels of the circle of size 0.
+    // Such an arc then needs no ray points at all.
+    bool tinyArcsAreDots(DashStyle style);
+
   private:
     struct Range {
         std::uint32_t start = 0;
@@ -101,6 +106,7 @@ class PixelStamps {
     QImage lineScratch_;                                    // for the lines taken one by one
     std::vector<StampPixel> arcPixels_;
     std::unordered_map<std::uint64_t, Range> arcRanges_;
+    std::array<std::int8_t, kStyles> tinyArcsAreDots_{-1, -1, -1, -1, -1};  // -1: not known yet
 };
 
 // The stamps of the calling thread (QPainter on images may be used from any thread).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <limits>
@@ -13,6 +14,10 @@
 #include "element_geometry.h"
 #include "pixel_stamps.h"
 #include "text_encoding.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace planora {
 
@@ -178,11 +183,21 @@ class SegmentSink {
 // wholly inside the writable pixels and have a stamp are written straight into them (a figure
 // that shrinks to one pixel as that pixel), which gives the pixels the surface itself gives them
 // (the surface takes the same stamps); everything else goes to the surface, whose pen is set
-// only then.
+// only then. The stamps of short lines and of circles are turned into offsets in this raster's
+// rows once per style, so that writing one is a lookup and a few stores.
 class DirectSink {
   public:
     DirectSink(DrawingSurface& surface, const DirectRaster& raster)
-        : surface_(surface), raster_(raster), stamps_(*raster.stamps) {
+        : surface_(surface),
+          raster_(raster),
+          stamps_(*raster.stamps),
+          fitLeft_(raster.left + PixelStamps::kMargin),
+          fitTop_(raster.top + PixelStamps::kMargin),
+          fitRight_(raster.right - PixelStamps::kMargin),
+          fitBottom_(raster.bottom - PixelStamps::kMargin),
+          // Offsets are kept in 32 bits: a stamp reaches less than kMaxCircleBox + 2 * kMargin
+          // rows from its reference point.
+          offsetsUsable_(raster.stride > 0 && raster.stride <= (std::ptrdiff_t{1} << 24)) {
         for (std::size_t s = 0; s < dotIsOnePixel_.size(); ++s) {
             std::span<const StampPixel> pixels;
             dotIsOnePixel_[s] = stamps_.line(static_cast<DashStyle>(s), 0, 0, pixels) &&
@@ -190,18 +205,34 @@ class DirectSink {
         }
     }
 
-    // The pen of the next element.
-    void setPen(std::uint32_t colour, DashStyle style) {
+    // The pen of the next element: its colour and that colour as a raster pixel.
+    [[gnu::always_inline]] void setPen(std::uint32_t colour, std::uint32_t pixel, DashStyle style) {
         colour_ = colour;
         style_ = style;
-        pixel_ = rasterPixel(colour);
+        pixel_ = pixel;
         penSet_ = false;
     }
 
-    void line(const DeviceLine& l) {
+    // The common case inline: a short line whose stamp lies inside the writable pixels.
+    [[gnu::always_inline]] void line(const DeviceLine& l) {
         const int dx = l.x2 - l.x1;
         const int dy = l.y2 - l.y1;
-        if (dx == 0 && dy == 0 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
+        constexpr int span = PixelStamps::kBulkLineSpan;
+        if (static_cast<unsigned>(dx + span) <= 2u * span &&
+            static_cast<unsigned>(dy + span) <= 2u * span && offsetsUsable_ && endsFit(l)) {
+            plotOffsets(lineOffsets(static_cast<std::size_t>(style_)),
+                        static_cast<std::size_t>(dy + span) * (2 * span + 1) +
+                            static_cast<std::size_t>(dx + span),
+                        l.x1, l.y1);
+            return;
+        }
+        anyLine(l);
+    }
+
+    [[gnu::noinline]] void anyLine(const DeviceLine& l) {
+        const int dx = l.x2 - l.x1;
+        const int dy = l.y2 - l.y1;
+        if ((dx | dy) == 0 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
             // A line within one pixel: that pixel, unless it lies outside the writable pixels,
             // where the surface would clip it away.
             if (l.x1 >= raster_.left && l.x1 < raster_.right && l.y1 >= raster_.top &&
@@ -212,31 +243,45 @@ class DirectSink {
         }
         const int left = std::min(l.x1, l.x2), top = std::min(l.y1, l.y2);
         const int right = std::max(l.x1, l.x2), bottom = std::max(l.y1, l.y2);
-        if (fits(left, top, right, bottom)) {
+        if (missesRaster(left, top, right, bottom)) {
+            return;
+        }
+        if (fitsImage(left, top, right, bottom)) {
             std::span<const StampPixel> pixels;
             if (stamps_.line(style_, dx, dy, pixels)) {
-                plot(l.x1, l.y1, pixels);
+                plotClipped(l.x1, l.y1, pixels, fits(left, top, right, bottom));
                 return;
             }
-        } else if (missesRaster(left, top, right, bottom)) {
-            return;
         }
         applyPen();
         surface_.moveTo(l.x1, l.y1);
         surface_.lineTo(l.x2, l.y2);
     }
 
-    void ellipse(int left, int top, int right, int bottom) {
+    [[gnu::always_inline]] void ellipse(int left, int top, int right, int bottom) {
         const int l = std::min(left, right);
         const int t = std::min(top, bottom);
         const int size = std::max(left, right) - l;
-        if (size == std::max(top, bottom) - t && fits(l, t, l + size, t + size)) {
-            std::span<const StampPixel> pixels;
-            if (stamps_.circle(style_, size, pixels)) {
-                plot(l, t, pixels);
-                return;
-            }
-        } else if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
+        if (size == std::max(top, bottom) - t && size <= PixelStamps::kMaxCircleBox &&
+            offsetsUsable_ && fits(l, t, l + size, t + size)) {
+            plotOffsets(circleOffsets(static_cast<std::size_t>(style_)),
+                        static_cast<std::size_t>(size), l, t);
+            return;
+        }
+        anyEllipse(left, top, right, bottom);
+    }
+
+    [[gnu::noinline]] void anyEllipse(int left, int top, int right, int bottom) {
+        const int l = std::min(left, right);
+        const int t = std::min(top, bottom);
+        const int r = std::max(left, right);
+        const int b = std::max(top, bottom);
+        if (missesRaster(l, t, r, b)) {
+            return;
+        }
+        std::span<const StampPixel> pixels;
+        if (r - l == b - t && fitsImage(l, t, r, b) && stamps_.circle(style_, r - l, pixels)) {
+            plotClipped(l, t, pixels, fits(l, t, r, b));
             return;
         }
         applyPen();
@@ -247,17 +292,34 @@ class DirectSink {
         const int l = std::min(left, right);
         const int t = std::min(top, bottom);
         const int size = std::max(left, right) - l;
-        if (size == std::max(top, bottom) - t && fits(l, t, l + size, t + size)) {
+        if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
+            return;
+        }
+        if (size == std::max(top, bottom) - t && fitsImage(l, t, l + size, t + size)) {
             std::span<const StampPixel> pixels;
             if (stamps_.arc(style_, size, xs - l, ys - t, xe - l, ye - t, pixels)) {
-                plot(l, t, pixels);
+                plotClipped(l, t, pixels, fits(l, t, l + size, t + size));
                 return;
             }
-        } else if (missesRaster(l, t, std::max(left, right), std::max(top, bottom))) {
-            return;
         }
         applyPen();
         surface_.drawArc(left, top, right, bottom, xs, ys, xe, ye);
+    }
+
+    // An arc of radius below one pixel about (cx, cy) that spans half a turn or more. Where both
+    // its ends fall on one pixel it is the circle of size 0, else the arc of size 0 between
+    // them; when every such arc has the circle's pixels and that stamp lies inside the image,
+    // it is written without working out the ends. False when the arc needs its ends.
+    bool tinyArc(int cx, int cy) {
+        std::int8_t& dots = tinyArcsAreDots_[static_cast<std::size_t>(style_)];
+        if (dots < 0) {
+            dots = stamps_.tinyArcsAreDots(style_) ? 1 : 0;
+        }
+        if (dots == 0 || !fitsImage(cx, cy, cx, cy)) {
+            return false;
+        }
+        ellipse(cx, cy, cx, cy);
+        return true;
     }
 
     void text(int x, int y, std::string_view utf8, int pixelHeight, int escapement) {
@@ -271,6 +333,21 @@ class DirectSink {
     }
 
   private:
+    // Stamps as offsets in the raster, relative to their reference pixel. Most stamps of short
+    // figures have at most kShort pixels: their offsets are kept with the stamp, the unused
+    // places repeating the last (writing a pixel twice changes nothing), so that they are
+    // written without a loop. Every stamp's offsets are also kept in `offsets`, from `start`.
+    static constexpr std::uint32_t kShort = 4;
+    struct OffsetStamp {
+        std::array<std::int32_t, kShort> first;
+        std::uint32_t start;
+        std::uint32_t count;
+    };
+    struct OffsetStamps {
+        std::vector<OffsetStamp> stamps;
+        std::vector<std::int32_t> offsets;
+    };
+
     void applyPen() {
         if (!penSet_) {
             surface_.setPen(colour_, style_);
@@ -281,9 +358,30 @@ class DirectSink {
     // Whether the box, with the margin every stamp keeps within, lies inside the writable
     // pixels (the test the surface makes before it writes a stamp).
     bool fits(int left, int top, int right, int bottom) const {
+        return left >= fitLeft_ && top >= fitTop_ && right < fitRight_ && bottom < fitBottom_;
+    }
+
+    // fits() of the line's box: both ends inside the writable pixels less the margin.
+    [[gnu::always_inline]] bool endsFit(const DeviceLine& l) const {
+#if defined(__SSE2__)
+        // Each coordinate less the first fitting one, compared without sign (by flipping the
+        // sign bits) with the number of fitting ones.
+        const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&l));
+        const __m128i shifted = _mm_xor_si128(_mm_sub_epi32(ends, fitFirst_), signBits_);
+        return _mm_movemask_epi8(_mm_cmplt_epi32(shifted, fitCount_)) == 0xFFFF;
+#else
+        return fits(std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
+                    std::max(l.y1, l.y2));
+#endif
+    }
+
+    // Whether the box, with that margin, lies inside the image: the stamp then gives every pixel
+    // the figure has on the whole picture, of which only those inside the writable pixels are
+    // written (the others belong to another band, or to the part of a window kept as it is).
+    bool fitsImage(int left, int top, int right, int bottom) const {
         constexpr int m = PixelStamps::kMargin;
-        return left - m >= raster_.left && top - m >= raster_.top && right + m < raster_.right &&
-               bottom + m < raster_.bottom;
+        return left - m >= 0 && top - m >= 0 && right + m < raster_.imageWidth &&
+               bottom + m < raster_.imageHeight;
     }
 
     // Whether the box, with that margin, lies wholly outside the writable pixels: the figure
@@ -301,10 +399,108 @@ class DirectSink {
         }
     }
 
+    // The stamp's pixels inside the writable pixels (all of them when `inside`).
+    void plotClipped(int x, int y, std::span<const StampPixel> pixels, bool inside) const {
+        if (inside) {
+            plot(x, y, pixels);
+            return;
+        }
+        for (const StampPixel& p : pixels) {
+            const int px = x + p.dx, py = y + p.dy;
+            if (px >= raster_.left && px < raster_.right && py >= raster_.top &&
+                py < raster_.bottom) {
+                raster_.pixels[py * raster_.stride + px] = pixel_;
+            }
+        }
+    }
+
+    [[gnu::always_inline]] void plotOffsets(const OffsetStamps& table, std::size_t k, int x,
+                                            int y) const {
+        std::uint32_t* origin = raster_.pixels + y * raster_.stride + x;
+        const OffsetStamp& stamp = table.stamps[k];
+        if (stamp.count - 1u < kShort) {
+            origin[stamp.first[0]] = pixel_;
+            origin[stamp.first[1]] = pixel_;
+            origin[stamp.first[2]] = pixel_;
+            origin[stamp.first[3]] = pixel_;
+            return;
+        }
+        const std::int32_t* offsets = table.offsets.data() + stamp.start;
+        for (std::uint32_t i = 0; i < stamp.count; ++i) {
+            origin[offsets[i]] = pixel_;
+        }
+    }
+
+    void addOffsets(OffsetStamps& table, std::span<const StampPixel> pixels) const {
+        OffsetStamp stamp{};
+        stamp.start = static_cast<std::uint32_t>(table.offsets.size());
+        stamp.count = static_cast<std::uint32_t>(pixels.size());
+        for (const StampPixel& p : pixels) {
+            table.offsets.push_back(static_cast<std::int32_t>(p.dy * raster_.stride + p.dx));
+        }
+        for (std::uint32_t i = 0; i < kShort && stamp.count > 0; ++i) {
+            stamp.first[i] = table.offsets[stamp.start + std::min(i, stamp.count - 1)];
+        }
+        table.stamps.push_back(stamp);
+    }
+
+    // The short lines of a style, by (dy + span) * (2 * span + 1) + dx + span.
+    [[gnu::always_inline]] const OffsetStamps& lineOffsets(std::size_t style) {
+        OffsetStamps& table = lineOffsets_[style];
+        if (table.stamps.empty()) [[unlikely]] {
+            makeLineOffsets(style, table);
+        }
+        return table;
+    }
+
+    [[gnu::noinline]] void makeLineOffsets(std::size_t style, OffsetStamps& table) {
+        constexpr int span = PixelStamps::kBulkLineSpan;
+        for (int dy = -span; dy <= span; ++dy) {
+            for (int dx = -span; dx <= span; ++dx) {
+                std::span<const StampPixel> pixels;
+                stamps_.line(static_cast<DashStyle>(style), dx, dy, pixels);
+                addOffsets(table, pixels);
+            }
+        }
+    }
+
+    // The circles of a style, by box size.
+    [[gnu::always_inline]] const OffsetStamps& circleOffsets(std::size_t style) {
+        OffsetStamps& table = circleOffsets_[style];
+        if (table.stamps.empty()) [[unlikely]] {
+            makeCircleOffsets(style, table);
+        }
+        return table;
+    }
+
+    [[gnu::noinline]] void makeCircleOffsets(std::size_t style, OffsetStamps& table) {
+        for (int size = 0; size <= PixelStamps::kMaxCircleBox; ++size) {
+            std::span<const StampPixel> pixels;
+            stamps_.circle(static_cast<DashStyle>(style), size, pixels);
+            addOffsets(table, pixels);
+        }
+    }
+
     DrawingSurface& surface_;
     const DirectRaster& raster_;
     PixelStamps& stamps_;
+    const int fitLeft_;
+    const int fitTop_;
+    const int fitRight_;
+    const int fitBottom_;
+    const bool offsetsUsable_;
+#if defined(__SSE2__)
+    const __m128i signBits_ = _mm_set1_epi32(std::numeric_limits<std::int32_t>::min());
+    const __m128i fitFirst_ = _mm_setr_epi32(fitLeft_, fitTop_, fitLeft_, fitTop_);
+    const __m128i fitCount_ = _mm_xor_si128(
+        _mm_setr_epi32(std::max(fitRight_ - fitLeft_, 0), std::max(fitBottom_ - fitTop_, 0),
+                       std::max(fitRight_ - fitLeft_, 0), std::max(fitBottom_ - fitTop_, 0)),
+        signBits_);
+#endif
     std::array<bool, 5> dotIsOnePixel_{};
+    std::array<std::int8_t, 5> tinyArcsAreDots_{-1, -1, -1, -1, -1};  // -1: not asked yet
+    std::array<OffsetStamps, 5> lineOffsets_;
+    std::array<OffsetStamps, 5> circleOffsets_;
     std::uint32_t colour_ = 0;
     DashStyle style_ = DashStyle::Solid;
     std::uint32_t pixel_ = 0;
@@ -337,8 +533,12 @@ void drawElement(Out& out, const ViewTransform& v, const ElementStore& store, co
 
         case ElementKind::Rectangle: {
             const RectangleGeometry rect = rectangleGeometry(e);
-            const double c = std::cos(radians(rect.angle));
-            const double sn = std::sin(radians(rect.angle));
+            // An unturned rectangle, the usual case, needs no cosine and sine: they are 1 and
+            // (a zero of the angle's sign) 0 exactly.
+            const double angle = radians(rect.angle);
+            const bool unturned = angle == 0.0;
+            const double c = unturned ? 1.0 : std::cos(angle);
+            const double sn = unturned ? angle : std::sin(angle);
             const double hw = rect.width / 2.0, hh = rect.height / 2.0;
             const double ax = rect.centreX - hw * c, ay = rect.centreY - hw * sn;
             const double bx = rect.centreX + hw * c, by = rect.centreY + hw * sn;
@@ -453,7 +653,8 @@ void drawElement(Out& out, const ViewTransform& v, const ElementStore& store, co
 }
 
 // Draws visible elements one by one in the pen of each, straight into the pixels where the
-// surface lets the renderer write them.
+// surface lets the renderer write them. What depends only on the pen (its colour as a raster
+// pixel) or the line style code (its dash style) is looked up in tables made once per paint.
 class ElementDrawer {
   public:
     ElementDrawer(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
@@ -464,41 +665,179 @@ class ElementDrawer {
           colours_(colours),
           raster_(surface.directRaster()),
           sink_(surface, false) {
+        for (std::size_t pen = 0; pen < colours_.size(); ++pen) {
+            pixels_[pen] = rasterPixel(colours_[pen]);
+        }
+        for (std::size_t code = 0; code < styles_.size(); ++code) {
+            styles_[code] = dashStyleForCode(static_cast<std::int32_t>(code));
+        }
         if (raster_) {
             direct_.emplace(surface, *raster_);
         }
     }
 
-    void draw(const Element& e) {
+    [[gnu::always_inline]] void draw(const Element& e) {
         // Pens outside the table take the last entry.
-        const auto pen = static_cast<std::uint32_t>(e.penField);
-        const std::uint32_t colour = colours_[std::min<std::uint32_t>(pen, Renderer::kPenCount)];
-        const DashStyle style = dashStyleForCode(e.lineStyle);
-        if (direct_) {
-            direct_->setPen(colour, style);
-            if (e.kind == ElementKind::Line) {
-                // Most elements: a line whose ends map within the device limit (so both are
-                // finite numbers), mapped as drawElement maps it, without its general steps.
-                const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
-                const DeviceXY b = mapExact(view_, e.g[2], e.g[3]);
-                if (withinLimit(a) && withinLimit(b)) {
-                    direct_->line(DeviceLine{static_cast<int>(a.x), static_cast<int>(a.y),
-                                             static_cast<int>(b.x), static_cast<int>(b.y)});
-                    return;
-                }
-            }
-            drawElement(*direct_, view_, store_, e, points_);
-        } else {
-            surface_.setPen(colour, style);
+        const std::size_t pen =
+            std::min<std::uint32_t>(static_cast<std::uint32_t>(e.penField), Renderer::kPenCount);
+        const DashStyle style = styleOf(e.lineStyle);
+        if (!direct_) [[unlikely]] {
+            surface_.setPen(colours_[pen], style);
             drawElement(sink_, view_, store_, e, points_);
+            return;
         }
+        direct_->setPen(colours_[pen], pixels_[pen], style);
+        // By how common each kind is; tested one after another, which costs less than a jump
+        // through a table whose target changes from element to element.
+        if (e.kind == ElementKind::Line) [[likely]] {
+            // A line whose ends map within the device limit (so both are finite numbers),
+            // mapped as drawElement maps it, without its general steps.
+            DeviceLine line;
+            if (mapLineWithinLimit(e, line)) [[likely]] {
+                direct_->line(line);
+                return;
+            }
+        } else if (e.kind == ElementKind::Circle) {
+            // drawElement's circle: the centre within the device limit and a radius no larger
+            // (which also rules out non-finite fields), else nothing.
+            const DeviceXY c = mapExact(view_, e.g[0], e.g[1]);
+            const double rr = e.g[2] * view_.scale;
+            if (withinLimit(c) && std::abs(rr) <= kDeviceLimit) {
+                const int cx = static_cast<int>(c.x);
+                const int cy = static_cast<int>(c.y);
+                const int r = static_cast<int>(rr);
+                direct_->ellipse(cx - r, cy - r, cx + r, cy + r);
+            }
+            return;
+        } else if (e.kind == ElementKind::Text) {
+            // drawElement's text height: a text less than a pixel high draws nothing (nor does
+            // one with a field that is not a number, which gives 0 here too).
+            if (truncToPixel(-view_.scale * textGeometry(e).fontHeight) == 0) {
+                return;
+            }
+        } else if (e.kind == ElementKind::Arc) {
+            drawArc(e);
+            return;
+        } else if (e.kind == ElementKind::Rectangle || e.kind == ElementKind::RegularPolygon) {
+            drawOutline(e);
+            return;
+        }
+        drawGeneral(e);
+    }
+
+    DashStyle styleOf(std::int32_t code) const {
+        const auto c = static_cast<std::uint32_t>(code);
+        return c < styles_.size() ? styles_[c] : DashStyle::Solid;
     }
 
   private:
+    // mapExact of both ends of a line, converted to pixels; false when an end lies beyond the
+    // device limit or is not a number. With SSE2 both coordinates of an end are mapped at once:
+    // y is mapped as (y - originY) * -scale + deviceOriginY + 0, which is
+    // deviceOriginY - (y - originY) * scale to the last bit (a negated product is the product of
+    // the negated factor, adding a negated value is subtracting it, and adding 0 only turns a
+    // -0 into +0).
+    [[gnu::always_inline]] bool mapLineWithinLimit(const Element& e, DeviceLine& out) const {
+#if defined(__SSE2__)
+        static_assert(sizeof(DeviceLine) == 4 * sizeof(std::int32_t) &&
+                      offsetof(DeviceLine, y2) == 3 * sizeof(std::int32_t));
+        const __m128d a =
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(e.g), worldOrigin_), scale_),
+                                  deviceOrigin_),
+                       oneAndZero_);
+        const __m128d b = _mm_add_pd(
+            _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(e.g + 2), worldOrigin_), scale_),
+                       deviceOrigin_),
+            oneAndZero_);
+        const __m128d within = _mm_and_pd(_mm_cmple_pd(_mm_and_pd(a, magnitude_), limit_),
+                                          _mm_cmple_pd(_mm_and_pd(b, magnitude_), limit_));
+        if (_mm_movemask_pd(within) != 3) {
+            return false;
+        }
+        const __m128i ends = _mm_unpacklo_epi64(_mm_cvttpd_epi32(a), _mm_cvttpd_epi32(b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&out), ends);
+        return true;
+#else
+        const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
+        const DeviceXY b = mapExact(view_, e.g[2], e.g[3]);
+        if (!withinLimit(a) || !withinLimit(b)) {
+            return false;
+        }
+        out = DeviceLine{static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x),
+                         static_cast<int>(b.y)};
+        return true;
+#endif
+    }
+
+    [[gnu::noinline]] void drawArc(const Element& e) {
+        // drawElement's arc with a radius below one pixel (r = 0) and a span of half a turn or
+        // more, when its ends are not needed. The span is end - start when that lies below a
+        // full turn; it is a number only when both angles are, as the centre within the limit
+        // and the radius below a pixel are only for finite fields.
+        const ArcGeometry arc = arcGeometry(e);
+        const DeviceXY c = mapExact(view_, arc.centreX, arc.centreY);
+        const double rr = arc.radius * view_.scale;
+        const double turn = arc.endAngle - arc.startAngle;
+        if (withinLimit(c) && std::abs(rr) < 1.0 &&
+            ((turn >= 180.0 && turn < 360.0) || arcSpan(arc.startAngle, arc.endAngle) >= 180.0) &&
+            direct_->tinyArc(static_cast<int>(c.x), static_cast<int>(c.y))) {
+            return;
+        }
+        drawElement(*direct_, view_, store_, e, points_);
+    }
+
+    // Rectangles and regular polygons: every corner lies within the element's box, and the
+    // mapping to the device keeps the order of coordinates, so when the box maps into one pixel,
+    // every side is a line within that pixel, and all of them together that one dot.
+    [[gnu::noinline]] void drawOutline(const Element& e) {
+        bool drawsSides = true;
+        if (e.kind == ElementKind::RegularPolygon) {
+            const double corners = std::trunc(regularPolygonGeometry(e).cornerCount);
+            drawsSides = corners >= 1.0 && corners <= kMaxCorners;
+        }
+        if (drawsSides) {
+            // The corners carry a rounding of a few units in the last place of the figure's
+            // coordinates, which the box (rounded outwards to floats by a part of its own
+            // size) may not cover where it lies near 0: it is widened by far more than that.
+            const ElementBox b = elementBox(store_, e);
+            const double slack = (std::abs(static_cast<double>(b.xmin)) + std::abs(b.xmax) +
+                                  std::abs(b.ymin) + std::abs(b.ymax)) *
+                                 0x1p-40;
+            const DeviceXY low = mapExact(view_, b.xmin - slack, b.ymax + slack);
+            const DeviceXY high = mapExact(view_, b.xmax + slack, b.ymin - slack);
+            // Within the limit rules out the boxes of elements that draw nothing (inverted or
+            // infinite) and makes the conversion the one drawElement's sides take.
+            if (withinLimit(low) && withinLimit(high)) {
+                const int x = static_cast<int>(low.x);
+                const int y = static_cast<int>(low.y);
+                if (x == static_cast<int>(high.x) && y == static_cast<int>(high.y)) {
+                    direct_->line(DeviceLine{x, y, x, y});
+                    return;
+                }
+            }
+        }
+        drawElement(*direct_, view_, store_, e, points_);
+    }
+
+    // Every other figure, through the general steps.
+    [[gnu::noinline]] void drawGeneral(const Element& e) {
+        drawElement(*direct_, view_, store_, e, points_);
+    }
+
     DrawingSurface& surface_;
-    const ViewTransform& view_;
+    const ViewTransform view_;  // a copy: kept in registers across the pixel stores
     const ElementStore& store_;
     const std::array<std::uint32_t, Renderer::kPenCount + 1> colours_;
+    std::array<std::uint32_t, Renderer::kPenCount + 1> pixels_{};
+    std::array<DashStyle, 16> styles_{};
+#if defined(__SSE2__)
+    const __m128d worldOrigin_ = _mm_set_pd(view_.worldOriginY, view_.worldOriginX);
+    const __m128d scale_ = _mm_set_pd(-view_.scale, view_.scale);
+    const __m128d deviceOrigin_ = _mm_set_pd(view_.deviceOriginY, view_.deviceOriginX);
+    const __m128d oneAndZero_ = _mm_set_pd(0.0, 1.0);
+    const __m128d magnitude_ = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+    const __m128d limit_ = _mm_set1_pd(kDeviceLimit);
+#endif
     const std::optional<DirectRaster> raster_;
     SegmentSink sink_;
     std::optional<DirectSink> direct_;
@@ -891,6 +1230,35 @@ bool Renderer::drawInBands(DrawingSurface& surface, const ViewTransform& view,
     return true;
 }
 
+namespace {
+
+#if defined(__SSE2__)
+// For each set of four boxes picked (bit k: box k), the positions of the picked ones packed
+// to the front, and how many there are.
+struct PickedLanes {
+    __m128i lanes[16];
+    std::array<std::uint8_t, 16> count;
+};
+
+const PickedLanes kPickedLanes = [] {
+    PickedLanes table{};
+    for (unsigned bits = 0; bits < 16; ++bits) {
+        std::array<std::int32_t, 4> lanes{};
+        unsigned n = 0;
+        for (int k = 0; k < 4; ++k) {
+            if ((bits >> k) & 1u) {
+                lanes[n++] = k;
+            }
+        }
+        table.lanes[bits] = _mm_setr_epi32(lanes[0], lanes[1], lanes[2], lanes[3]);
+        table.count[bits] = static_cast<std::uint8_t>(n);
+    }
+    return table;
+}();
+#endif
+
+}  // namespace
+
 void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
                         const ElementStore& store, bool everything, bool black, int top,
                         int bottom) const {
@@ -908,15 +1276,19 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
         floatAboveOf(view.worldOriginY + (view.deviceOriginY - (top - kCullMargin - 1.0)) / s);
     // In chunks: first the elements of the chunk that belong to the band are picked without a
     // branch (which would be a coin toss per element where both bands are full), then they are
-    // drawn, each element asked for from memory a few steps ahead.
+    // drawn, each element asked for from memory some way ahead.
     constexpr std::size_t kChunk = 2048;
-    constexpr std::size_t kAhead = 8;
-    std::array<std::uint32_t, kChunk> picked;
+    constexpr std::size_t kAhead = 28;
+    // Room behind the picked elements for the four indices written at once and for the
+    // elements asked for ahead of the last (the last one again).
+    std::array<std::uint32_t, kChunk + kAhead> picked;
     auto drawPicked = [&](std::size_t count) {
+        if (count == 0) {
+            return;
+        }
+        std::fill_n(picked.begin() + static_cast<std::ptrdiff_t>(count), kAhead, picked[count - 1]);
         for (std::size_t k = 0; k < count; ++k) {
-            if (k + kAhead < count) {
-                __builtin_prefetch(elements + picked[k + kAhead]);
-            }
+            __builtin_prefetch(elements + picked[k + kAhead]);
             const Element& e = elements[picked[k]];
             if (e.layerField >= 1) {
                 drawer.draw(e);
@@ -934,7 +1306,31 @@ void Renderer::drawRows(DrawingSurface& surface, const ViewTransform& view,
         const std::size_t end = std::min(total, start + kChunk);
         std::size_t count = 0;
         if (everything) {
-            for (std::size_t i = start; i < end; ++i) {
+            std::size_t i = start;
+#if defined(__SSE2__)
+            // Four boxes at a time: their lower and upper edges gathered into one vector each,
+            // compared at once, and the indices kept by the bits of the result.
+            static_assert(sizeof(ElementBox) == 4 * sizeof(float) &&
+                          offsetof(ElementBox, ymax) == 3 * sizeof(float));
+            const __m128 low = _mm_set1_ps(worldLow);
+            const __m128 high = _mm_set1_ps(worldHigh);
+            for (; i + 4 <= end; i += 4) {
+                const auto* b = reinterpret_cast<const float*>(boxes.data() + i);
+                const __m128 b01 =
+                    _mm_shuffle_ps(_mm_loadu_ps(b), _mm_loadu_ps(b + 4), _MM_SHUFFLE(3, 1, 3, 1));
+                const __m128 b23 = _mm_shuffle_ps(_mm_loadu_ps(b + 8), _mm_loadu_ps(b + 12),
+                                                  _MM_SHUFFLE(3, 1, 3, 1));
+                const __m128 ymin = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
+                const __m128 ymax = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
+                const auto bits = static_cast<unsigned>(
+                    _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(ymax, low), _mm_cmple_ps(ymin, high))));
+                const __m128i index =
+                    _mm_add_epi32(_mm_set1_epi32(static_cast<int>(i)), kPickedLanes.lanes[bits]);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(picked.data() + count), index);
+                count += kPickedLanes.count[bits];
+            }
+#endif
+            for (; i < end; ++i) {
                 pick(static_cast<std::uint32_t>(i), count);
             }
         } else {

@@ -265,6 +265,95 @@ TEST(RenderEquality, SmallElementsAtManyZooms) {
     EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "small elements"), 13);
 }
 
+// 12,000 figures of about one pixel at the scales below, a third of them within a few rows of
+// where two bands meet: arcs with a radius of 0 and on both sides of a pixel and spans below, at
+// and above half a turn (also given as negative or more than a full turn, and with angles that are
+// not numbers), rectangles turned or not (also by -0), regular polygons with corner counts that
+// draw and that do not, texts on both sides of a pixel high, lines and circles.
+DrawingModel tinyFigureDrawing(unsigned seed) {
+    DrawingModel m;
+    ElementStore& s = m.store;
+    const std::size_t n = 12000;
+    s.createElementStore(n);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> pos(0, 100), nearMiddle(48.5, 51.5), unit(0, 1),
+        any(-400, 400);
+    std::uniform_int_distribution<int> layer(0, 11), pen(0, 40), style(-1, 12), kind(0, 99);
+    const double angles[] = {0.0,   10.0, 90.0, 179.99, 180.0, 190.0, 270.0,        359.99,
+                             360.0, -180, -90,  540.0,  720.0, -0.0,  std::nan(""), 1e300};
+    const double corners[] = {0.0, 0.5, 1.0, 1.5, 3.0, 5.0, 70000.0, std::nan("")};
+    std::uniform_int_distribution<int> angle(0, std::size(angles) - 1);
+    std::uniform_int_distribution<int> corner(0, std::size(corners) - 1);
+    while (s.elementCount() < n) {
+        const double x = pos(rng), y = s.elementCount() % 3 == 0 ? nearMiddle(rng) : pos(rng);
+        const double size = 0.6 * unit(rng);
+        const int k = kind(rng), l = layer(rng), p = pen(rng), st = style(rng);
+        if (k < 30) {
+            // Angles from the list, or any: both ends then often fall on one pixel.
+            const double start = k < 20 ? angles[angle(rng)] : any(rng);
+            const double end = k < 10 ? start + angles[angle(rng)] : any(rng);
+            // Also of radius 0, where both ends always fall on the centre's pixel.
+            s.addArc(x, y, k % 5 == 0 ? 0.0 : k % 4 == 0 ? -size : size, start, end, l, p, st);
+        } else if (k < 50) {
+            s.addRectangle(x, y, size, size * unit(rng), k < 40 ? angles[angle(rng)] : 0.0, l, p,
+                           st);
+        } else if (k < 65) {
+            s.addRegularPolygon(x, y, size, angles[angle(rng)], corners[corner(rng)], l, p, st);
+        } else if (k < 75) {
+            s.addText(x, y, "Flur", angles[angle(rng)], size, 1.0, l, p, 0);
+        } else if (k < 90) {
+            s.addLine(x, y, x + size * (unit(rng) - 0.5), y + size * (unit(rng) - 0.5), l, p, st);
+        } else {
+            s.addCircle(x, y, size, l, p, st);
+        }
+    }
+    m.setLayerVisible(4, false);
+    return m;
+}
+
+// Figures written without their general steps (dots, tiny arcs, outlines within a pixel, the
+// part of a stamp on one band) must keep the pixels those steps give.
+TEST(RenderEquality, FiguresWithinAPixelAndAcrossTheBandEdge) {
+    const DrawingModel m = tinyFigureDrawing(17);
+    // Large enough for two bands; the drawing's middle row where they meet, and its corner
+    // across the image's top-left edges. The smallest scale makes every figure a dot.
+    constexpr int w = 331, h = 247;
+    std::vector<ViewTransform> views;
+    for (double scale : {0.35, 1.7, 2.2, 2.45, 3.1, 6.0}) {
+        views.push_back(ViewTransform{scale, 50 - 0.5 * w / scale, 50 - 0.5 * h / scale, h, 0});
+    }
+    views.push_back(ViewTransform{2.45, -5, 95 - h / 2.45, h, 0});
+    EXPECT_GE(expectSamePixelsInViews(m, views, w, h, "tiny figures"), 7);
+
+    // An unturned rectangle (angle 0 or -0) is the four lines through its corners, in order.
+    DrawingModel rectangles, lines;
+    rectangles.store.createElementStore(40);
+    lines.store.createElementStore(160);
+    for (int i = 0; i < 40; ++i) {
+        const double cx = 4.25 + 2.5 * (i % 8), cy = 3.5 + 4.75 * (i / 8);
+        const double hw = 0.125 * (i % 7 + 1), hh = 0.25 * (i % 5 + 1);
+        rectangles.store.addRectangle(cx, cy, 2 * hw, 2 * hh, i % 2 == 0 ? 0.0 : -0.0, 0, 1 + i % 8,
+                                      1);
+        const double k[4][2] = {
+            {cx - hw, cy + hh}, {cx + hw, cy + hh}, {cx + hw, cy - hh}, {cx - hw, cy - hh}};
+        for (int j = 0; j < 4; ++j) {
+            lines.store.addLine(k[j][0], k[j][1], k[(j + 1) % 4][0], k[(j + 1) % 4][1], 0,
+                                1 + i % 8, 1);
+        }
+    }
+    for (double scale : {2.0, 7.5, 31.0}) {
+        const ViewTransform view{scale, 0, 0, h, 0};
+        Renderer a, b;
+        const QImage fromRectangles =
+            test::render(a, rectangles.store, view, w, h, Renderer::Path::ElementByElement);
+        EXPECT_GT(test::countNot(fromRectangles, 0), 0);
+        EXPECT_EQ(differingPixels(fromRectangles, test::render(b, lines.store, view, w, h,
+                                                               Renderer::Path::ElementByElement)),
+                  0)
+            << "scale " << scale;
+    }
+}
+
 // The element grid covers the area where nearly all elements lie; elements far outside it are
 // kept in its border cells and must still be found by a view of them alone, and the elements of
 // every size must be found from the finest level of cells to the coarsest.
@@ -317,7 +406,8 @@ TEST(RenderEquality, SmallRasterDrawnWithoutElementBoxes) {
     constexpr int w = 122, h = 97;
     const DrawingModel dense = smallElementDrawing(7);
     const DrawingModel mixed = randomDrawing(11);
-    for (const DrawingModel* m : {&dense, &mixed}) {
+    const DrawingModel tiny = tinyFigureDrawing(5);
+    for (const DrawingModel* m : {&dense, &mixed, &tiny}) {
         WorldBox all;
         ASSERT_EQ(drawingExtents(m->store, all), 1);
         int showing = 0;
