@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "element_geometry.h"
+
 namespace planora {
 
 std::size_t ElementStore::createElementStore(std::size_t capacity) {
@@ -49,6 +51,7 @@ void ElementStore::releaseElementStore() {
     polygonUnderConstruction_.reset();
     polygonRoom_ = 0;
     capacity_ = 0;
+    extents_.reset();
 }
 
 Element& ElementStore::append(ElementKind kind, int layer, int pen, int lineStyle) {
@@ -60,6 +63,12 @@ Element& ElementStore::append(ElementKind kind, int layer, int pen, int lineStyl
     return e;
 }
 
+void ElementStore::noteExtents(const Element& e) {
+    if (const std::optional<GeometryBox> box = extentsBox(*this, e)) {
+        widenExtents(extents_, *box);
+    }
+}
+
 std::size_t ElementStore::addLine(double x1, double y1, double x2, double y2, int layer, int pen,
                                   int lineStyle) {
     if (!full()) {
@@ -68,6 +77,7 @@ std::size_t ElementStore::addLine(double x1, double y1, double x2, double y2, in
         e.g[1] = y1;
         e.g[2] = x2;
         e.g[3] = y2;
+        noteExtents(e);
     }
     return elements_.size();
 }
@@ -79,6 +89,7 @@ std::size_t ElementStore::addCircle(double cx, double cy, double r, int layer, i
         e.g[0] = cx;
         e.g[1] = cy;
         e.g[2] = r;
+        noteExtents(e);
     }
     return elements_.size();
 }
@@ -92,6 +103,7 @@ std::size_t ElementStore::addArc(double cx, double cy, double r, double start, d
         e.g[2] = r;
         e.g[3] = start;
         e.g[4] = end;
+        noteExtents(e);
     }
     return elements_.size();
 }
@@ -105,6 +117,7 @@ std::size_t ElementStore::addRectangle(double cx, double cy, double w, double h,
         e.g[2] = w;
         e.g[3] = h;
         e.g[4] = angle;
+        noteExtents(e);
     }
     return elements_.size();
 }
@@ -137,6 +150,7 @@ std::size_t ElementStore::addRegularPolygon(double cx, double cy, double r, doub
         e.g[2] = r;
         e.g[3] = angle;
         e.g[4] = truncToInt32(corners);
+        noteExtents(e);
     }
     return elements_.size();
 }
@@ -167,6 +181,7 @@ std::size_t ElementStore::addSharedText(double x, double y, TextId text, double 
     e.g[3] = height / 0.75;
     e.g[4] = widthFactor;
     e.data = text;
+    noteExtents(e);
     return elements_.size();
 }
 

@@ -64,44 +64,14 @@ std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size
             GeometryPoint{below.x + len * c, below.y + len * s}};
 }
 
-std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e) {
-    if (!hasFiniteFields(e)) {
-        return std::nullopt;
-    }
-    GeometryBox box;
-    switch (e.kind) {
-        case ElementKind::Line: {
-            const LineGeometry l = lineGeometry(e);
-            box = {std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
-                   std::max(l.y1, l.y2)};
-            break;
-        }
-        case ElementKind::Circle:
-        case ElementKind::Arc:
-        case ElementKind::RegularPolygon:
-            // Centre and radius are the first three fields of all three kinds.
-            box = around(e.g[0], e.g[1], std::abs(e.g[2]));
-            break;
-        case ElementKind::Rectangle: {
-            // The larger side is taken whole as the half extent: generous, never too small.
-            const RectangleGeometry r = rectangleGeometry(e);
-            box = around(r.centreX, r.centreY, std::max(std::abs(r.width), std::abs(r.height)));
-            break;
-        }
-        case ElementKind::Text: {
-            const auto corners = textOutlineCorners(textGeometry(e), store.text(e).size());
-            box = {corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-            for (const GeometryPoint& p : corners) {
-                box.xmin = std::min(box.xmin, p.x);
-                box.ymin = std::min(box.ymin, p.y);
-                box.xmax = std::max(box.xmax, p.x);
-                box.ymax = std::max(box.ymax, p.y);
-            }
-            break;
-        }
-        case ElementKind::Polygon:
-        default:
-            return std::nullopt;
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e) {
+    const auto corners = textOutlineCorners(textGeometry(e), store.text(e).size());
+    GeometryBox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+    for (const GeometryPoint& p : corners) {
+        box.xmin = std::min(box.xmin, p.x);
+        box.ymin = std::min(box.ymin, p.y);
+        box.xmax = std::max(box.xmax, p.x);
+        box.ymax = std::max(box.ymax, p.y);
     }
     if (!finite(box)) {
         return std::nullopt;

@@ -28,13 +28,6 @@
 
 namespace planora {
 
-struct GeometryBox {
-    double xmin = 0.0;
-    double ymin = 0.0;
-    double xmax = 0.0;
-    double ymax = 0.0;
-};
-
 struct GeometryPoint {
     double x = 0.0;
     double y = 0.0;
@@ -116,9 +109,51 @@ bool hasFiniteGeometry(const ElementStore& store, const Element& e);
 // per byte along the angle), and the two points one font height below them.
 std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount);
 
+// The extents box of a text (finite fields), which looks into the store.
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e);
+
 // The box the element adds to the drawing's extents; none for polygon areas, unknown kinds and
-// elements whose box is not finite.
-std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e);
+// elements whose box is not finite. Inline: the store widens its extents by it for every element
+// it takes in.
+inline std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e) {
+    if (!hasFiniteFields(e)) {
+        return std::nullopt;
+    }
+    GeometryBox box;
+    switch (e.kind) {
+        case ElementKind::Line: {
+            const LineGeometry l = lineGeometry(e);
+            box = {std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
+                   std::max(l.y1, l.y2)};
+            break;
+        }
+        case ElementKind::Circle:
+        case ElementKind::Arc:
+        case ElementKind::RegularPolygon: {
+            // Centre and radius are the first three fields of all three kinds.
+            const double r = std::abs(e.g[2]);
+            box = {e.g[0] - r, e.g[1] - r, e.g[0] + r, e.g[1] + r};
+            break;
+        }
+        case ElementKind::Rectangle: {
+            // The larger side is taken whole as the half extent: generous, never too small.
+            const RectangleGeometry rect = rectangleGeometry(e);
+            const double r = std::max(std::abs(rect.width), std::abs(rect.height));
+            box = {rect.centreX - r, rect.centreY - r, rect.centreX + r, rect.centreY + r};
+            break;
+        }
+        case ElementKind::Text:
+            return textExtentsBox(store, e);
+        case ElementKind::Polygon:
+        default:
+            return std::nullopt;
+    }
+    if (!(std::isfinite(box.xmin) && std::isfinite(box.ymin) && std::isfinite(box.xmax) &&
+          std::isfinite(box.ymax))) {
+        return std::nullopt;
+    }
+    return box;
+}
 
 // The culling boxes of texts and polygons (finite fields), which look into the store.
 std::optional<GeometryBox> textCullingBox(const ElementStore& store, const Element& e);
