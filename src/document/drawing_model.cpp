@@ -1,6 +1,7 @@
 #include "drawing_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -69,6 +70,37 @@ void ElementStore::noteExtents(const Element& e) {
     }
 }
 
+void ElementStore::noteTextExtents(const Element& e) {
+    if (!hasFiniteFields(e)) {
+        return;
+    }
+    // Texts mostly share a few angles: the direction of the last one is kept.
+    const auto angleBits = std::bit_cast<std::uint64_t>(e.g[2]);
+    if (!lastTextDirection_ || lastTextAngleBits_ != angleBits) {
+        lastTextDirection_ = textDirection(e.g[2]);
+        lastTextAngleBits_ = angleBits;
+    }
+    if (const std::optional<GeometryBox> box = textExtentsBox(*this, e, *lastTextDirection_)) {
+        widenExtents(extents_, *box);
+    }
+}
+
+// The kinds that make up most drawings take the steps of extentsBox for their kind alone.
+void ElementStore::noteLineExtents(double x1, double y1, double x2, double y2) {
+    // x - x is 0 for every finite x and not a number otherwise: one test for all four.
+    if ((x1 - x1) + (y1 - y1) + (x2 - x2) + (y2 - y2) == 0.0) {
+        widenExtents(extents_, lineExtentsBox(x1, y1, x2, y2));
+    }
+}
+
+void ElementStore::noteRoundExtents(double cx, double cy, double r) {
+    const GeometryBox box = roundExtentsBox(cx, cy, r);
+    // A field that is not finite never gives a finite box; finite fields still may not.
+    if (isFiniteBox(box)) {
+        widenExtents(extents_, box);
+    }
+}
+
 std::size_t ElementStore::addLine(double x1, double y1, double x2, double y2, int layer, int pen,
                                   int lineStyle) {
     if (!full()) {
@@ -77,7 +109,7 @@ std::size_t ElementStore::addLine(double x1, double y1, double x2, double y2, in
         e.g[1] = y1;
         e.g[2] = x2;
         e.g[3] = y2;
-        noteExtents(e);
+        noteLineExtents(x1, y1, x2, y2);
     }
     return elements_.size();
 }
@@ -89,7 +121,7 @@ std::size_t ElementStore::addCircle(double cx, double cy, double r, int layer, i
         e.g[0] = cx;
         e.g[1] = cy;
         e.g[2] = r;
-        noteExtents(e);
+        noteRoundExtents(cx, cy, r);
     }
     return elements_.size();
 }
@@ -103,7 +135,9 @@ std::size_t ElementStore::addArc(double cx, double cy, double r, double start, d
         e.g[2] = r;
         e.g[3] = start;
         e.g[4] = end;
-        noteExtents(e);
+        if (std::isfinite(start) && std::isfinite(end)) {
+            noteRoundExtents(cx, cy, r);
+        }
     }
     return elements_.size();
 }
@@ -181,7 +215,7 @@ std::size_t ElementStore::addSharedText(double x, double y, TextId text, double 
     e.g[3] = height / 0.75;
     e.g[4] = widthFactor;
     e.data = text;
-    noteExtents(e);
+    noteTextExtents(e);
     return elements_.size();
 }
 

@@ -61,6 +61,12 @@ struct GeometryBox {
     double ymax = 0.0;
 };
 
+// The cosine and sine of an angle (see textDirection in element_geometry.h).
+struct TextDirection {
+    double cos = 1.0;
+    double sin = 0.0;
+};
+
 // Widens `extents` by `box`, or starts it with `box` when it is empty. The drawing's extents are
 // built up this way, element by element in array order (so that every way of working them out
 // gives the same bits).
@@ -198,13 +204,19 @@ class ElementStore {
 
     bool full() const { return elements_.size() >= capacity_; }
     Element& append(ElementKind kind, int layer, int pen, int lineStyle);
-    // Widens the kept extents by the element just added.
+    // Widen the kept extents by the element just added.
     void noteExtents(const Element& e);
+    void noteLineExtents(double x1, double y1, double x2, double y2);
+    void noteRoundExtents(double cx, double cy, double r);
+    void noteTextExtents(const Element& e);
     std::size_t runLength() const { return pointX_.size() - runStart_; }
 
     ElementArray elements_;
     std::size_t capacity_ = 0;
     std::optional<GeometryBox> extents_;
+    // The direction of the text angle met last (see noteTextExtents).
+    std::optional<TextDirection> lastTextDirection_;
+    std::uint64_t lastTextAngleBits_ = 0;
     std::vector<std::string> texts_;
     std::vector<PolygonSpan> polygons_;
     // Every polygon point of the drawing, in runs; a polygon is a prefix of its run.

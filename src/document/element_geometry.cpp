@@ -52,20 +52,30 @@ bool hasFiniteGeometry(const ElementStore& store, const Element& e) {
     return true;
 }
 
-std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount) {
-    const double a = t.angle * kPi / 180.0;
+TextDirection textDirection(double angle) {
+    const double a = angle * kPi / 180.0;
+    return {std::cos(a), std::sin(a)};
+}
+
+std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount,
+                                                const TextDirection& direction) {
     const double h = t.fontHeight;
     const double len = static_cast<double>(byteCount) * 0.4 * h;
-    const double c = std::cos(a);
-    const double s = std::sin(a);
+    const double c = direction.cos;
+    const double s = direction.sin;
     const GeometryPoint below{t.anchorX + h * s, t.anchorY - h * c};
     return {GeometryPoint{t.anchorX, t.anchorY},
             GeometryPoint{t.anchorX + len * c, t.anchorY + len * s}, below,
             GeometryPoint{below.x + len * c, below.y + len * s}};
 }
 
-std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e) {
-    const auto corners = textOutlineCorners(textGeometry(e), store.text(e).size());
+std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount) {
+    return textOutlineCorners(t, byteCount, textDirection(t.angle));
+}
+
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e,
+                                          const TextDirection& direction) {
+    const auto corners = textOutlineCorners(textGeometry(e), store.text(e).size(), direction);
     GeometryBox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
     for (const GeometryPoint& p : corners) {
         box.xmin = std::min(box.xmin, p.x);
@@ -77,6 +87,10 @@ std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Eleme
         return std::nullopt;
     }
     return box;
+}
+
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e) {
+    return textExtentsBox(store, e, textDirection(e.g[2]));
 }
 
 std::optional<GeometryBox> textCullingBox(const ElementStore& store, const Element& e) {

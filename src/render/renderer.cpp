@@ -1,6 +1,7 @@
 #include "renderer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
@@ -593,6 +594,298 @@ class BandWorker {
     std::thread thread_;  // last: starts when everything above is ready
 };
 
+namespace {
+
+// Draws elements of a small raster (a thumbnail) in array order with the pixels an ElementDrawer
+// gives them. Where a whole large drawing fits into a few thousand pixels nearly every line,
+// circle and arc shrinks to a pixel or a few and nearly every text to nothing; those figures are
+// worked out here as drawElement and DirectSink work them out, without their general steps, and
+// written from the same stamps. Everything else goes through the ElementDrawer.
+class SmallRasterDrawer {
+  public:
+    SmallRasterDrawer(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                      const std::array<std::uint32_t, Renderer::kPenCount + 1>& colours,
+                      const DirectRaster& raster)
+        : view_(view),
+          elements_(store.elementArray()),
+          raster_(raster),
+          stamps_(*raster.stamps),
+          drawer_(surface, view, store, colours) {
+        for (std::size_t pen = 0; pen < colours.size(); ++pen) {
+            penPixels_[pen] = rasterPixel(colours[pen]);
+        }
+        for (std::size_t s = 0; s < dotIsOnePixel_.size(); ++s) {
+            std::span<const StampPixel> pixels;
+            dotIsOnePixel_[s] = stamps_.line(static_cast<DashStyle>(s), 0, 0, pixels) &&
+                                pixels.size() == 1 && pixels[0].dx == 0 && pixels[0].dy == 0;
+        }
+        for (std::size_t code = 0; code < kStyleCodes; ++code) {
+            styleForCode_[code] = dashStyleForCode(static_cast<std::int32_t>(code));
+        }
+        styleForCode_[kStyleCodes] = DashStyle::Solid;  // every other code
+    }
+
+    // Draws elements [from, to).
+    void draw(std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const Element& e = elements_[i];
+            if (e.layerField < 1) {
+                continue;
+            }
+            const auto code = std::min(static_cast<std::uint32_t>(e.lineStyle),
+                                       static_cast<std::uint32_t>(kStyleCodes));
+            style_ = styleForCode_[code];
+            pixel_ = penPixels_[std::min(static_cast<std::uint32_t>(e.penField),
+                                         static_cast<std::uint32_t>(Renderer::kPenCount))];
+            bool done = false;
+            switch (e.kind) {
+                case ElementKind::Line:
+                    done = line(e);
+                    break;
+                case ElementKind::Circle:
+                    done = circle(e);
+                    break;
+                case ElementKind::Arc:
+                    done = arc(e);
+                    break;
+                case ElementKind::Text:
+                    // A font height below one pixel draws nothing (as does a broken record).
+                    done = std::abs(view_.scale * e.g[3]) < 1.0;
+                    break;
+                default:
+                    break;
+            }
+            if (!done) {
+                drawer_.draw(e);
+            }
+        }
+    }
+
+  private:
+    // Each returns true when it has drawn the element (or found that it draws nothing), false
+    // when the element is left to the ElementDrawer.
+    bool line(const Element& e) {
+        const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
+        const DeviceXY b = mapExact(view_, e.g[2], e.g[3]);
+        if (!withinLimit(a) || !withinLimit(b)) {
+            return false;
+        }
+        const int x1 = static_cast<int>(a.x), y1 = static_cast<int>(a.y);
+        const int x2 = static_cast<int>(b.x), y2 = static_cast<int>(b.y);
+        const DirectRaster& r = raster_;
+        if (x1 == x2 && y1 == y2 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
+            if (x1 >= r.left && x1 < r.right && y1 >= r.top && y1 < r.bottom) {
+                r.pixels[y1 * r.stride + x1] = pixel_;
+            }
+            return true;
+        }
+        const int left = std::min(x1, x2), top = std::min(y1, y2);
+        const int right = std::max(x1, x2), bottom = std::max(y1, y2);
+        const bool inside = fits(left, top, right, bottom);
+        if (!inside && missesRaster(left, top, right, bottom)) {
+            return true;
+        }
+        if (inside || (right - left <= kClippedLineSpan && bottom - top <= kClippedLineSpan)) {
+            std::span<const StampPixel> pixels;
+            if (stamps_.line(style_, x2 - x1, y2 - y1, pixels)) {
+                plot(x1, y1, pixels, inside);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The centre and radius in pixels of a circle or an arc, or false.
+    bool centreAndRadius(const Element& e, int& cx, int& cy, int& r) const {
+        const DeviceXY c = mapExact(view_, e.g[0], e.g[1]);
+        const double rr = e.g[2] * view_.scale;
+        if (!withinLimit(c) || !(std::abs(rr) <= kDeviceLimit)) {
+            return false;
+        }
+        cx = truncToPixel(c.x);
+        cy = truncToPixel(c.y);
+        r = truncToPixel(rr);
+        return true;
+    }
+
+    bool circle(const Element& e) {
+        int cx, cy, r;
+        return centreAndRadius(e, cx, cy, r) && ellipse(cx - r, cy - r, cx + r, cy + r);
+    }
+
+    bool ellipse(int left, int top, int right, int bottom) {
+        const int l = std::min(left, right);
+        const int t = std::min(top, bottom);
+        const int size = std::max(left, right) - l;
+        if (size != std::max(top, bottom) - t) {
+            return false;
+        }
+        const bool inside = fits(l, t, l + size, t + size);
+        if (!inside && missesRaster(l, t, l + size, t + size)) {
+            return true;
+        }
+        if (inside || size <= kClippedCircleSize) {
+            std::span<const StampPixel> pixels;
+            if (stamps_.circle(style_, size, pixels)) {
+                plot(l, t, pixels, inside);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool arc(const Element& e) {
+        if (!std::isfinite(e.g[3]) || !std::isfinite(e.g[4])) {
+            return false;
+        }
+        int cx, cy, r;
+        if (!centreAndRadius(e, cx, cy, r)) {
+            return false;
+        }
+        const ArcEnds& ends = arcEnds(e.g[3], e.g[4]);
+        const double radius = e.g[2];
+        const double s = view_.scale;
+        const int xs = truncToPixel(cx + ends.cosStart * radius * s);
+        const int ys = truncToPixel(cy - ends.sinStart * radius * s);
+        const int xe = truncToPixel(cx + ends.cosEnd * radius * s);
+        const int ye = truncToPixel(cy - ends.sinEnd * radius * s);
+        if (xs == xe && ys == ye) {
+            return !ends.halfTurnOrMore || ellipse(cx - r, cy - r, cx + r, cy + r);
+        }
+        // The box of the arc's ellipse, a square of side 2 |r|.
+        const int half = std::abs(r);
+        const int l = cx - half, t = cy - half, size = 2 * half;
+        const bool inside = fits(l, t, l + size, t + size);
+        if (!inside && missesRaster(l, t, l + size, t + size)) {
+            return true;
+        }
+        if (inside || size == 0) {
+            if (const std::span<const StampPixel>* pixels =
+                    arcStamp(size, xs - l, ys - t, xe - l, ye - t)) {
+                plot(l, t, *pixels, inside);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The arc stamp, through a small table of the stamps met last (arcs in a thumbnail come in
+    // few shapes); null when there is none.
+    const std::span<const StampPixel>* arcStamp(int size, int xs, int ys, int xe, int ye) {
+        constexpr int kReach = 64;  // beyond this no stamp is kept here
+        if (size > PixelStamps::kMaxArcBox ||
+            std::max({std::abs(xs), std::abs(ys), std::abs(xe), std::abs(ye)}) > kReach) {
+            std::span<const StampPixel>& pixels = uncachedArc_;
+            return stamps_.arc(style_, size, xs, ys, xe, ye, pixels) ? &pixels : nullptr;
+        }
+        auto field = [](int v) { return static_cast<std::uint64_t>(v + kReach); };
+        const std::uint64_t key = (static_cast<std::uint64_t>(style_) << 56) |
+                                  (static_cast<std::uint64_t>(size) << 32) | (field(xs) << 24) |
+                                  (field(ys) << 16) | (field(xe) << 8) | field(ye);
+        ArcStamp& slot = arcStamps_[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56)];
+        if (slot.key != key) {
+            std::span<const StampPixel> pixels;
+            slot.key = key;
+            slot.exists = stamps_.arc(style_, size, xs, ys, xe, ye, pixels);
+            // The stamp's pixels move when the stamps grow: a copy is kept.
+            slot.pixels.assign(pixels.begin(), pixels.end());
+        }
+        slot.view = slot.pixels;
+        return slot.exists ? &slot.view : nullptr;
+    }
+
+    // The cosine and sine of an arc's start and end angles, kept for the angles met last: the
+    // arcs of a drawing mostly share a few pairs of angles.
+    struct ArcEnds {
+        std::uint64_t startBits = 0;
+        std::uint64_t endBits = 0;
+        bool known = false;
+        bool halfTurnOrMore = false;
+        double cosStart = 0, sinStart = 0, cosEnd = 0, sinEnd = 0;
+    };
+
+    const ArcEnds& arcEnds(double start, double end) {
+        const auto startBits = std::bit_cast<std::uint64_t>(start);
+        const auto endBits = std::bit_cast<std::uint64_t>(end);
+        const std::uint64_t mixed =
+            (startBits ^ (endBits * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+        ArcEnds& slot = arcEnds_[static_cast<std::size_t>(mixed >> 58)];
+        if (!slot.known || slot.startBits != startBits || slot.endBits != endBits) {
+            const double a1 = radians(start);
+            const double a2 = radians(end);
+            slot = ArcEnds{startBits,    endBits,      true,         arcSpan(start, end) >= 180.0,
+                           std::cos(a1), std::sin(a1), std::cos(a2), std::sin(a2)};
+        }
+        return slot;
+    }
+
+    // As DirectSink: the box with the stamp margin inside the writable pixels, or wholly outside.
+    bool fits(int left, int top, int right, int bottom) const {
+        constexpr int m = PixelStamps::kMargin;
+        return left - m >= raster_.left && top - m >= raster_.top && right + m < raster_.right &&
+               bottom + m < raster_.bottom;
+    }
+    bool missesRaster(int left, int top, int right, int bottom) const {
+        constexpr int m = PixelStamps::kMargin;
+        return right + m < raster_.left || bottom + m < raster_.top || left - m >= raster_.right ||
+               top - m >= raster_.bottom;
+    }
+
+    // Writes the stamp at (x, y); `inside`: wholly inside the writable pixels, else only its
+    // pixels that are. Stamps of figures this small are cut at the raster's edges exactly as
+    // the surface cuts the figures themselves (a test checks every position across every edge);
+    // larger ones are not, and are left to the surface there.
+    void plot(int x, int y, std::span<const StampPixel> pixels, bool inside) const {
+        const DirectRaster& r = raster_;
+        if (inside) {
+            std::uint32_t* origin = r.pixels + y * r.stride + x;
+            for (const StampPixel& p : pixels) {
+                origin[p.dy * r.stride + p.dx] = pixel_;
+            }
+            return;
+        }
+        for (const StampPixel& p : pixels) {
+            const int px = x + p.dx, py = y + p.dy;
+            if (px >= r.left && px < r.right && py >= r.top && py < r.bottom) {
+                r.pixels[py * r.stride + px] = pixel_;
+            }
+        }
+    }
+
+    // The largest figures whose stamps are cut at the raster's edges: lines spanning this many
+    // pixels either way, circles of this box size, and arcs of box size 0.
+    static constexpr int kClippedLineSpan = 2;
+    static constexpr int kClippedCircleSize = 2;
+
+    struct ArcStamp {
+        std::uint64_t key = ~std::uint64_t{0};
+        bool exists = false;
+        std::vector<StampPixel> pixels;
+        std::span<const StampPixel> view;
+    };
+
+    // Line style codes 0 to kStyleCodes - 1 have an entry of their own, every other code the
+    // last one.
+    static constexpr std::size_t kStyleCodes = 16;
+
+    const ViewTransform& view_;
+    const Element* elements_;
+    const DirectRaster raster_;
+    PixelStamps& stamps_;
+    ElementDrawer drawer_;
+    std::array<std::uint32_t, Renderer::kPenCount + 1> penPixels_{};
+    std::array<bool, 5> dotIsOnePixel_{};
+    std::array<DashStyle, kStyleCodes + 1> styleForCode_{};
+    std::array<ArcEnds, 64> arcEnds_{};
+    std::array<ArcStamp, 256> arcStamps_{};
+    std::span<const StampPixel> uncachedArc_;
+    // The pen of the element being drawn.
+    DashStyle style_ = DashStyle::Solid;
+    std::uint32_t pixel_ = 0;
+};
+
+}  // namespace
+
 std::array<std::int32_t, 33> initialPenTable() {
     std::array<std::int32_t, 33> table{};
     for (int pen = 2; pen <= 8; ++pen) {
@@ -681,20 +974,10 @@ std::array<std::uint32_t, Renderer::kPenCount + 1> Renderer::penColours(bool bla
 
 void Renderer::invalidateElementCache() {
     cache_.reset();
-    extents_.reset();
 }
 
 int Renderer::drawingExtents(const ElementStore& store, WorldBox& extents) {
-    if (!extents_ || extents_->elements != store.elementArray() ||
-        extents_->count != store.elementCount()) {
-        KeptExtents kept;
-        kept.elements = store.elementArray();
-        kept.count = store.elementCount();
-        kept.found = planora::drawingExtents(store, kept.box);
-        extents_ = kept;
-    }
-    extents = extents_->box;
-    return extents_->found;
+    return planora::drawingExtents(store, extents);
 }
 
 int Renderer::renderDrawing(DrawingSurface& surface, const View& view, const DrawingModel& model,
@@ -761,7 +1044,7 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
         // is a dot. The boxes are built by the first larger paint.
         if (static_cast<long>(width) * height <= kSmallRasterPixels &&
             surface.beginDirectPixels()) {
-            drawInArrayOrder(surface, view, store, true, black);
+            drawSmallRaster(surface, view, store, black);
             surface.endDirectPixels();
             return;
         }
@@ -786,7 +1069,9 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     // far less than a call per figure elsewhere; then the elements are simply drawn in array
     // order, and only the culling above is gained on top.
     if (surface.beginDirectPixels()) {
-        if (!drawInBands(surface, view, store, everything, black, area)) {
+        if (everything && static_cast<long>(width) * height <= kSmallRasterPixels) {
+            drawSmallRaster(surface, view, store, black);
+        } else if (!drawInBands(surface, view, store, everything, black, area)) {
             drawInArrayOrder(surface, view, store, everything, black);
         }
         surface.endDirectPixels();
@@ -801,6 +1086,58 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     const GroupCounts groups = assignDrawingLevels(view, width, height, store, black);
     sortByLevelAndPen(groups);
     drawSortedRuns(surface, view, store, black);
+}
+
+void Renderer::drawSmallRaster(DrawingSurface& surface, const ViewTransform& view,
+                               const ElementStore& store, bool black) {
+    const std::optional<DirectRaster> raster = surface.directRaster();
+    if (!raster) {
+        drawInArrayOrder(surface, view, store, true, black);
+        return;
+    }
+    const std::size_t n = store.elementCount();
+    const auto colours = penColours(black);
+    SmallRasterDrawer drawer(surface, view, store, colours, *raster);
+    std::unique_ptr<DrawingSurface> copy;
+    if (n >= kSmallRasterSplitElements && std::thread::hardware_concurrency() >= 2) {
+        copy = surface.blankCopy();
+    }
+    if (!copy || !copy->beginDirectPixels()) {
+        drawer.draw(0, n);
+        return;
+    }
+    // Both halves of the element array at once: the later half on the second thread onto a
+    // blank copy of the surface, whose pixels that it set are then taken over. Every figure
+    // writes opaque pixels whatever lies below, and no drawn pixel is 0, so this gives the
+    // pixels of drawing the halves one after the other.
+    const std::size_t middle = n / 2;
+    if (!bandWorker_) {
+        bandWorker_ = std::make_unique<BandWorker>();
+    }
+    bandWorker_->start([&] {
+        // The raster is asked for on this thread, which takes its own pixel stamps.
+        const std::optional<DirectRaster> copyRaster = copy->directRaster();
+        SmallRasterDrawer later(*copy, view, store, colours, *copyRaster);
+        later.draw(middle, n);
+    });
+    try {
+        drawer.draw(0, middle);
+    } catch (...) {
+        bandWorker_->wait();
+        throw;
+    }
+    bandWorker_->wait();
+    const std::optional<DirectRaster> drawn = copy->directRaster();
+    for (int y = raster->top; y < raster->bottom; ++y) {
+        const std::uint32_t* from = drawn->pixels + y * drawn->stride;
+        std::uint32_t* to = raster->pixels + y * raster->stride;
+        for (int x = raster->left; x < raster->right; ++x) {
+            if (from[x] != 0) {
+                to[x] = from[x];
+            }
+        }
+    }
+    copy->endDirectPixels();
 }
 
 bool Renderer::collectCandidates(const ViewTransform& view, const DeviceArea& area, std::size_t n) {
