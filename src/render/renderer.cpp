@@ -886,6 +886,22 @@ class SmallRasterDrawer {
 
 }  // namespace
 
+namespace {
+
+// The second thread small rasters are split onto: one for the whole program, kept so that what
+// it prepares for drawing (its pixel stamps) is made once, whichever renderer draws a thumbnail.
+struct SmallRasterHelper {
+    std::mutex inUse;
+    BandWorker worker;
+};
+
+SmallRasterHelper& smallRasterHelper() {
+    static SmallRasterHelper helper;
+    return helper;
+}
+
+}  // namespace
+
 std::array<std::int32_t, 33> initialPenTable() {
     std::array<std::int32_t, 33> table{};
     for (int pen = 2; pen <= 8; ++pen) {
@@ -1110,11 +1126,14 @@ void Renderer::drawSmallRaster(DrawingSurface& surface, const ViewTransform& vie
     // blank copy of the surface, whose pixels that it set are then taken over. Every figure
     // writes opaque pixels whatever lies below, and no drawn pixel is 0, so this gives the
     // pixels of drawing the halves one after the other.
-    const std::size_t middle = n / 2;
-    if (!bandWorker_) {
-        bandWorker_ = std::make_unique<BandWorker>();
+    SmallRasterHelper& helper = smallRasterHelper();
+    std::unique_lock<std::mutex> helping(helper.inUse, std::try_to_lock);
+    if (!helping) {
+        drawer.draw(0, n);  // another thumbnail is being drawn on another thread
+        return;
     }
-    bandWorker_->start([&] {
+    const std::size_t middle = n / 2;
+    helper.worker.start([&] {
         // The raster is asked for on this thread, which takes its own pixel stamps.
         const std::optional<DirectRaster> copyRaster = copy->directRaster();
         SmallRasterDrawer later(*copy, view, store, colours, *copyRaster);
@@ -1123,10 +1142,10 @@ void Renderer::drawSmallRaster(DrawingSurface& surface, const ViewTransform& vie
     try {
         drawer.draw(0, middle);
     } catch (...) {
-        bandWorker_->wait();
+        helper.worker.wait();
         throw;
     }
-    bandWorker_->wait();
+    helper.worker.wait();
     const std::optional<DirectRaster> drawn = copy->directRaster();
     for (int y = raster->top; y < raster->bottom; ++y) {
         const std::uint32_t* from = drawn->pixels + y * drawn->stride;
