@@ -623,45 +623,88 @@ class SmallRasterDrawer {
             styleForCode_[code] = dashStyleForCode(static_cast<std::int32_t>(code));
         }
         styleForCode_[kStyleCodes] = DashStyle::Solid;  // every other code
+        for (std::size_t code = 0; code <= kStyleCodes; ++code) {
+            dotForCode_[code] = dotIsOnePixel_[static_cast<std::size_t>(styleForCode_[code])];
+        }
     }
 
     // Draws elements [from, to).
     void draw(std::size_t from, std::size_t to) {
+        // The mapping of mapExact with every value in a local: a pixel written through a pointer
+        // could otherwise be taken to change the view between elements.
+        const double s = view_.scale;
+        const double wox = view_.worldOriginX, woy = view_.worldOriginY;
+        const double dox = view_.deviceOriginX, doy = view_.deviceOriginY;
+        const int left = raster_.left, top = raster_.top;
+        const int right = raster_.right, bottom = raster_.bottom;
+        std::uint32_t* const pixels = raster_.pixels;
+        const std::ptrdiff_t stride = raster_.stride;
+        const Element* const elements = elements_;
         for (std::size_t i = from; i < to; ++i) {
-            const Element& e = elements_[i];
+            const Element& e = elements[i];
             if (e.layerField < 1) {
                 continue;
             }
-            const auto code = std::min(static_cast<std::uint32_t>(e.lineStyle),
-                                       static_cast<std::uint32_t>(kStyleCodes));
-            style_ = styleForCode_[code];
-            pixel_ = penPixels_[std::min(static_cast<std::uint32_t>(e.penField),
-                                         static_cast<std::uint32_t>(Renderer::kPenCount))];
-            bool done = false;
-            switch (e.kind) {
-                case ElementKind::Line:
-                    done = line(e);
-                    break;
-                case ElementKind::Circle:
-                    done = circle(e);
-                    break;
-                case ElementKind::Arc:
-                    done = arc(e);
-                    break;
-                case ElementKind::Text:
-                    // A font height below one pixel draws nothing (as does a broken record).
-                    done = std::abs(view_.scale * e.g[3]) < 1.0;
-                    break;
-                default:
-                    break;
+            if (e.kind == ElementKind::Line) {
+                // Most elements: a line that starts and ends on one pixel is that pixel.
+                const DeviceXY a{(e.g[0] - wox) * s + dox + 1, doy - (e.g[1] - woy) * s};
+                const DeviceXY b{(e.g[2] - wox) * s + dox + 1, doy - (e.g[3] - woy) * s};
+                if (withinLimit(a) && withinLimit(b)) {
+                    const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
+                    if (x == static_cast<int>(b.x) && y == static_cast<int>(b.y) &&
+                        dotForCode_[styleCode(e)]) {
+                        if (x >= left && x < right && y >= top && y < bottom) {
+                            pixels[y * stride + x] = penPixel(e);
+                        }
+                        continue;
+                    }
+                }
             }
-            if (!done) {
-                drawer_.draw(e);
-            }
+            drawOne(e);
         }
     }
 
   private:
+    static std::size_t styleCode(const Element& e) {
+        return std::min(static_cast<std::uint32_t>(e.lineStyle),
+                        static_cast<std::uint32_t>(kStyleCodes));
+    }
+    std::uint32_t penPixel(const Element& e) const {
+        return penPixels_[std::min(static_cast<std::uint32_t>(e.penField),
+                                   static_cast<std::uint32_t>(Renderer::kPenCount))];
+    }
+
+    // Kept out of the loop above, so that the loop's values stay in registers.
+    [[gnu::noinline]] void drawOne(const Element& e) {
+        style_ = styleForCode_[styleCode(e)];
+        pixel_ = penPixel(e);
+        bool done = false;
+        switch (e.kind) {
+            case ElementKind::Line:
+                done = line(e);
+                break;
+            case ElementKind::Circle:
+                done = circle(e);
+                break;
+            case ElementKind::Arc:
+                done = arc(e);
+                break;
+            case ElementKind::Rectangle:
+                done = rectangle(e);
+                break;
+            case ElementKind::Text:
+                // A font height below one pixel draws nothing (as does a broken record).
+                done = std::abs(view_.scale * e.g[3]) < 1.0;
+                break;
+            default:
+                break;
+        }
+        if (!done) {
+            // Anything drawn of the element so far is drawn again in the same colour.
+            drawer_.draw(e);
+        }
+    }
+
     // Each returns true when it has drawn the element (or found that it draws nothing), false
     // when the element is left to the ElementDrawer.
     bool line(const Element& e) {
@@ -670,8 +713,46 @@ class SmallRasterDrawer {
         if (!withinLimit(a) || !withinLimit(b)) {
             return false;
         }
-        const int x1 = static_cast<int>(a.x), y1 = static_cast<int>(a.y);
-        const int x2 = static_cast<int>(b.x), y2 = static_cast<int>(b.y);
+        return segment(static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x),
+                       static_cast<int>(b.y));
+    }
+
+    // As drawElement draws a rectangle: its four sides as segments.
+    bool rectangle(const Element& e) {
+        if (!hasFiniteFields(e)) {
+            return true;  // draws nothing
+        }
+        const RectangleGeometry rect = rectangleGeometry(e);
+        const auto angleBits = std::bit_cast<std::uint64_t>(rect.angle);
+        if (!rectangleAngleKnown_ || rectangleAngleBits_ != angleBits) {
+            rectangleCos_ = std::cos(radians(rect.angle));
+            rectangleSin_ = std::sin(radians(rect.angle));
+            rectangleAngleBits_ = angleBits;
+            rectangleAngleKnown_ = true;
+        }
+        const double c = rectangleCos_;
+        const double sn = rectangleSin_;
+        const double hw = rect.width / 2.0, hh = rect.height / 2.0;
+        const double ax = rect.centreX - hw * c, ay = rect.centreY - hw * sn;
+        const double bx = rect.centreX + hw * c, by = rect.centreY + hw * sn;
+        const double nx = -sn * hh, ny = c * hh;
+        const double k[4][2] = {
+            {ax + nx, ay + ny}, {bx + nx, by + ny}, {bx - nx, by - ny}, {ax - nx, ay - ny}};
+        for (int i = 0; i < 4; ++i) {
+            const int j = (i + 1) % 4;
+            const DeviceXY a = mapExact(view_, k[i][0], k[i][1]);
+            const DeviceXY b = mapExact(view_, k[j][0], k[j][1]);
+            if (!withinLimit(a) || !withinLimit(b) ||
+                !segment(static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x),
+                         static_cast<int>(b.y))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A mapped segment as DirectSink draws it.
+    bool segment(int x1, int y1, int x2, int y2) {
         const DirectRaster& r = raster_;
         if (x1 == x2 && y1 == y2 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
             if (x1 >= r.left && x1 < r.right && y1 >= r.top && y1 < r.bottom) {
@@ -876,6 +957,12 @@ class SmallRasterDrawer {
     std::array<std::uint32_t, Renderer::kPenCount + 1> penPixels_{};
     std::array<bool, 5> dotIsOnePixel_{};
     std::array<DashStyle, kStyleCodes + 1> styleForCode_{};
+    std::array<bool, kStyleCodes + 1> dotForCode_{};  // dotIsOnePixel_ of the code's style
+    // The cosine and sine of the last rectangle angle.
+    std::uint64_t rectangleAngleBits_ = 0;
+    bool rectangleAngleKnown_ = false;
+    double rectangleCos_ = 1.0;
+    double rectangleSin_ = 0.0;
     std::array<ArcEnds, 64> arcEnds_{};
     std::array<ArcStamp, 256> arcStamps_{};
     std::span<const StampPixel> uncachedArc_;
