@@ -783,9 +783,10 @@ class SmallRasterDrawer {
         if (!withinLimit(c) || !(std::abs(rr) <= kDeviceLimit)) {
             return false;
         }
-        cx = truncToPixel(c.x);
-        cy = truncToPixel(c.y);
-        r = truncToPixel(rr);
+        // Within the limit truncToPixel is the plain conversion.
+        cx = static_cast<int>(c.x);
+        cy = static_cast<int>(c.y);
+        r = static_cast<int>(rr);
         return true;
     }
 
@@ -806,6 +807,22 @@ class SmallRasterDrawer {
             return true;
         }
         if (inside || size <= kClippedCircleSize) {
+            if (size < kKeptCircleSizes) {
+                // The stamps of the smallest circles, kept here.
+                KeptStamp& kept =
+                    keptCircles_[static_cast<std::size_t>(style_)][static_cast<std::size_t>(size)];
+                if (!kept.known) {
+                    std::span<const StampPixel> pixels;
+                    kept.exists = stamps_.circle(style_, size, pixels);
+                    kept.pixels.assign(pixels.begin(), pixels.end());
+                    kept.known = true;
+                }
+                if (kept.exists) {
+                    plot(l, t, kept.pixels, inside);
+                    return true;
+                }
+                return false;
+            }
             std::span<const StampPixel> pixels;
             if (stamps_.circle(style_, size, pixels)) {
                 plot(l, t, pixels, inside);
@@ -826,10 +843,11 @@ class SmallRasterDrawer {
         const ArcEnds& ends = arcEnds(e.g[3], e.g[4]);
         const double radius = e.g[2];
         const double s = view_.scale;
-        const int xs = truncToPixel(cx + ends.cosStart * radius * s);
-        const int ys = truncToPixel(cy - ends.sinStart * radius * s);
-        const int xe = truncToPixel(cx + ends.cosEnd * radius * s);
-        const int ye = truncToPixel(cy - ends.sinEnd * radius * s);
+        // Centre and radius within the limit keep these within twice of it: plain conversions.
+        const int xs = static_cast<int>(cx + ends.cosStart * radius * s);
+        const int ys = static_cast<int>(cy - ends.sinStart * radius * s);
+        const int xe = static_cast<int>(cx + ends.cosEnd * radius * s);
+        const int ye = static_cast<int>(cy - ends.sinEnd * radius * s);
         if (xs == xe && ys == ye) {
             return !ends.halfTurnOrMore || ellipse(cx - r, cy - r, cx + r, cy + r);
         }
@@ -938,6 +956,13 @@ class SmallRasterDrawer {
     static constexpr int kClippedLineSpan = 2;
     static constexpr int kClippedCircleSize = 2;
 
+    struct KeptStamp {
+        bool known = false;
+        bool exists = false;
+        std::vector<StampPixel> pixels;
+    };
+    static constexpr int kKeptCircleSizes = 8;
+
     struct ArcStamp {
         std::uint64_t key = ~std::uint64_t{0};
         bool exists = false;
@@ -965,6 +990,7 @@ class SmallRasterDrawer {
     double rectangleSin_ = 0.0;
     std::array<ArcEnds, 64> arcEnds_{};
     std::array<ArcStamp, 256> arcStamps_{};
+    std::array<std::array<KeptStamp, kKeptCircleSizes>, 5> keptCircles_{};
     std::span<const StampPixel> uncachedArc_;
     // The pen of the element being drawn.
     DashStyle style_ = DashStyle::Solid;
