@@ -651,14 +651,18 @@ class SmallRasterDrawer {
                 const DeviceXY b{(e.g[2] - wox) * s + dox + 1, doy - (e.g[3] - woy) * s};
                 if (withinLimit(a) && withinLimit(b)) {
                     const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
-                    if (x == static_cast<int>(b.x) && y == static_cast<int>(b.y) &&
-                        dotForCode_[styleCode(e)]) {
+                    const int x2 = static_cast<int>(b.x), y2 = static_cast<int>(b.y);
+                    if (x == x2 && y == y2 && dotForCode_[styleCode(e)]) {
                         if (x >= left && x < right && y >= top && y < bottom) {
                             pixels[y * stride + x] = penPixel(e);
                         }
-                        continue;
+                    } else {
+                        drawSegment(e, x, y, x2, y2);
                     }
+                    continue;
                 }
+            } else if (e.kind == ElementKind::Text && std::abs(s * e.g[3]) < 1.0) {
+                continue;  // a font height below one pixel draws nothing (nor a broken record)
             }
             drawOne(e);
         }
@@ -675,6 +679,14 @@ class SmallRasterDrawer {
     }
 
     // Kept out of the loop above, so that the loop's values stay in registers.
+    [[gnu::noinline]] void drawSegment(const Element& e, int x1, int y1, int x2, int y2) {
+        style_ = styleForCode_[styleCode(e)];
+        pixel_ = penPixel(e);
+        if (!segment(x1, y1, x2, y2)) {
+            drawer_.draw(e);
+        }
+    }
+
     [[gnu::noinline]] void drawOne(const Element& e) {
         style_ = styleForCode_[styleCode(e)];
         pixel_ = penPixel(e);
