@@ -513,12 +513,12 @@ TEST(DirectPixels, FiguresAtAndBeyondTheImageEdges) {
     }
 }
 
-// A thumbnail writes the stamps of the tiniest figures also where the image's edges cut them,
-// keeping the stamp's pixels inside the image: lines spanning up to two pixels either way,
-// circles of box size up to 2 and arcs of box size 0. That must be what the painter draws of
-// the figure there, at every position across every edge and corner, in every style.
-TEST(DirectPixels, TinyFigureStampsCutAtTheImageEdgesAsThePainterCutsThem) {
-    constexpr int w = 12, h = 10;
+// A small raster takes the stamps of the tiniest figures also where the edges of its writable
+// pixels cut them, keeping the stamp's pixels inside: lines spanning up to two pixels either way,
+// circles of box size up to 2 and arcs of box size 0. That must be what the painter draws of the
+// figure there, at every position across every edge and corner, in every style, at the edges of
+// the image and at those of a rectangle the painter is clipped to.
+TEST(DirectPixels, TinyFigureStampsCutAtTheEdgesAsThePainterCutsThem) {
     struct Figure {
         int kind;  // 0 line, 1 circle, 2 arc
         int a, b, c, d, e;
@@ -535,20 +535,40 @@ TEST(DirectPixels, TinyFigureStampsCutAtTheImageEdgesAsThePainterCutsThem) {
     for (int ray = 0; ray < 81; ++ray) {
         figures.push_back({2, 0, ray % 3 - 1, ray / 3 % 3 - 1, ray / 9 % 3 - 1, ray / 27 - 1});
     }
+    // The whole of a 12 x 10 image, and a 12 x 10 rectangle a painter on a larger image is
+    // clipped to.
+    const QRect whole(0, 0, 12, 10), clipped(5, 3, 12, 10);
     int compared = 0;
-    for (DashStyle style : kStyles) {
-        for (const Figure& f : figures) {
-            std::span<const StampPixel> stamp;
-            PixelStamps& stamps = pixelStamps();
-            const bool known = f.kind == 0   ? stamps.line(style, f.a, f.b, stamp)
-                               : f.kind == 1 ? stamps.circle(style, f.a, stamp)
-                                             : stamps.arc(style, f.a, f.b, f.c, f.d, f.e, stamp);
-            ASSERT_TRUE(known);
-            const std::vector<StampPixel> pixels(stamp.begin(), stamp.end());
-            for (int x = -4; x < w + 4; ++x) {
-                for (int y = -4; y < h + 4; ++y) {
-                    const QImage painted =
-                        surfaceImage(w, h, false, QImage::Format_RGB32, [&](DrawingSurface& s) {
+    for (const QRect& area : {whole, clipped}) {
+        const bool clip = area != whole;
+        const QSize size = clip ? QSize(22, 17) : area.size();
+        auto paint = [&](auto&& figure) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(QColor(20, 40, 60));
+            QPainter painter(&image);
+            if (clip) {
+                painter.setClipRect(area);
+            }
+            {
+                PainterSurface surface(painter, size.width(), size.height());
+                figure(surface);
+            }
+            painter.end();
+            return image;
+        };
+        for (DashStyle style : kStyles) {
+            for (const Figure& f : figures) {
+                std::span<const StampPixel> stamp;
+                PixelStamps& stamps = pixelStamps();
+                const bool known = f.kind == 0 ? stamps.line(style, f.a, f.b, stamp)
+                                   : f.kind == 1
+                                       ? stamps.circle(style, f.a, stamp)
+                                       : stamps.arc(style, f.a, f.b, f.c, f.d, f.e, stamp);
+                ASSERT_TRUE(known);
+                const std::vector<StampPixel> pixels(stamp.begin(), stamp.end());
+                for (int x = area.left() - 4; x <= area.right() + 4; ++x) {
+                    for (int y = area.top() - 4; y <= area.bottom() + 4; ++y) {
+                        const QImage painted = paint([&](DrawingSurface& s) {
                             s.setPen(0x00FFFFFF, style);
                             if (f.kind == 0) {
                                 s.moveTo(x, y);
@@ -559,23 +579,23 @@ TEST(DirectPixels, TinyFigureStampsCutAtTheImageEdgesAsThePainterCutsThem) {
                                 s.drawArc(x, y, x, y, x + f.b, y + f.c, x + f.d, y + f.e);
                             }
                         });
-                    QImage cut =
-                        surfaceImage(w, h, false, QImage::Format_RGB32, [](DrawingSurface&) {});
-                    for (const StampPixel& p : pixels) {
-                        if (x + p.dx >= 0 && x + p.dx < w && y + p.dy >= 0 && y + p.dy < h) {
-                            cut.setPixel(x + p.dx, y + p.dy, 0xFFFFFFFF);
+                        QImage cut = paint([](DrawingSurface&) {});
+                        for (const StampPixel& p : pixels) {
+                            if (area.contains(x + p.dx, y + p.dy)) {
+                                cut.setPixel(x + p.dx, y + p.dy, 0xFFFFFFFF);
+                            }
                         }
+                        ASSERT_EQ(differingPixels(painted, cut), 0)
+                            << (clip ? "clipped, " : "") << "style " << static_cast<int>(style)
+                            << ", figure " << f.kind << " " << f.a << " " << f.b << " " << f.c
+                            << " " << f.d << " " << f.e << " at " << x << "," << y;
+                        ++compared;
                     }
-                    ASSERT_EQ(differingPixels(painted, cut), 0)
-                        << "style " << static_cast<int>(style) << ", figure " << f.kind << " "
-                        << f.a << " " << f.b << " " << f.c << " " << f.d << " " << f.e << " at "
-                        << x << "," << y;
-                    ++compared;
                 }
             }
         }
     }
-    EXPECT_GT(compared, 100000);
+    EXPECT_GT(compared, 200000);
 }
 
 TEST(DirectPixels, OnlyOnUntransformedUnclippedRasterImages) {
