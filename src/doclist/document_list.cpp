@@ -46,8 +46,7 @@ QImage renderThumbnail(const DrawingModel& model, Renderer& renderer, QSize size
                        std::uint32_t background) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colourFromColorref(background));
-    // The renderer keeps the drawing's extents, so that the window's fit after a load does not
-    // work them out again.
+    // The drawing's extents were worked out as it was loaded (the element store keeps them).
     View view;
     WorldBox extents;
     if (renderer.drawingExtents(model.store, extents) == 0 ||

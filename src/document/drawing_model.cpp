@@ -1,12 +1,15 @@
 #include "drawing_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "element_geometry.h"
 
 namespace planora {
 
@@ -49,6 +52,7 @@ void ElementStore::releaseElementStore() {
     polygonUnderConstruction_.reset();
     polygonRoom_ = 0;
     capacity_ = 0;
+    extents_.reset();
 }
 
 Element& ElementStore::append(ElementKind kind, int layer, int pen, int lineStyle) {
@@ -60,6 +64,43 @@ Element& ElementStore::append(ElementKind kind, int layer, int pen, int lineStyl
     return e;
 }
 
+void ElementStore::noteExtents(const Element& e) {
+    if (const std::optional<GeometryBox> box = extentsBox(*this, e)) {
+        widenExtents(extents_, *box);
+    }
+}
+
+void ElementStore::noteTextExtents(const Element& e) {
+    if (!hasFiniteFields(e)) {
+        return;
+    }
+    // Texts mostly share a few angles: the direction of the last one is kept.
+    const auto angleBits = std::bit_cast<std::uint64_t>(e.g[2]);
+    if (!lastTextDirection_ || lastTextAngleBits_ != angleBits) {
+        lastTextDirection_ = textDirection(e.g[2]);
+        lastTextAngleBits_ = angleBits;
+    }
+    if (const std::optional<GeometryBox> box = textExtentsBox(*this, e, *lastTextDirection_)) {
+        widenExtents(extents_, *box);
+    }
+}
+
+// The kinds that make up most drawings take the steps of extentsBox for their kind alone.
+void ElementStore::noteLineExtents(double x1, double y1, double x2, double y2) {
+    // x - x is 0 for every finite x and not a number otherwise: one test for all four.
+    if ((x1 - x1) + (y1 - y1) + (x2 - x2) + (y2 - y2) == 0.0) {
+        widenExtents(extents_, lineExtentsBox(x1, y1, x2, y2));
+    }
+}
+
+void ElementStore::noteRoundExtents(double cx, double cy, double r) {
+    const GeometryBox box = roundExtentsBox(cx, cy, r);
+    // A field that is not finite never gives a finite box; finite fields still may not.
+    if (isFiniteBox(box)) {
+        widenExtents(extents_, box);
+    }
+}
+
 std::size_t ElementStore::addLine(double x1, double y1, double x2, double y2, int layer, int pen,
                                   int lineStyle) {
     if (!full()) {
@@ -68,6 +109,7 @@ std::size_t ElementStore::addLine(double x1, double y1, double x2, double y2, in
         e.g[1] = y1;
         e.g[2] = x2;
         e.g[3] = y2;
+        noteLineExtents(x1, y1, x2, y2);
     }
     return elements_.size();
 }
@@ -79,6 +121,7 @@ std::size_t ElementStore::addCircle(double cx, double cy, double r, int layer, i
         e.g[0] = cx;
         e.g[1] = cy;
         e.g[2] = r;
+        noteRoundExtents(cx, cy, r);
     }
     return elements_.size();
 }
@@ -92,6 +135,9 @@ std::size_t ElementStore::addArc(double cx, double cy, double r, double start, d
         e.g[2] = r;
         e.g[3] = start;
         e.g[4] = end;
+        if (std::isfinite(start) && std::isfinite(end)) {
+            noteRoundExtents(cx, cy, r);
+        }
     }
     return elements_.size();
 }
@@ -105,6 +151,7 @@ std::size_t ElementStore::addRectangle(double cx, double cy, double w, double h,
         e.g[2] = w;
         e.g[3] = h;
         e.g[4] = angle;
+        noteExtents(e);
     }
     return elements_.size();
 }
@@ -137,6 +184,7 @@ std::size_t ElementStore::addRegularPolygon(double cx, double cy, double r, doub
         e.g[2] = r;
         e.g[3] = angle;
         e.g[4] = truncToInt32(corners);
+        noteExtents(e);
     }
     return elements_.size();
 }
@@ -167,6 +215,7 @@ std::size_t ElementStore::addSharedText(double x, double y, TextId text, double 
     e.g[3] = height / 0.75;
     e.g[4] = widthFactor;
     e.data = text;
+    noteTextExtents(e);
     return elements_.size();
 }
 

@@ -53,6 +53,39 @@ struct Element {
     int layer() const { return (layerField < 0 ? -layerField : layerField) - 1; }
 };
 
+// A box in drawing units.
+struct GeometryBox {
+    double xmin = 0.0;
+    double ymin = 0.0;
+    double xmax = 0.0;
+    double ymax = 0.0;
+};
+
+// The cosine and sine of an angle (see textDirection in element_geometry.h).
+struct TextDirection {
+    double cos = 1.0;
+    double sin = 0.0;
+};
+
+// Widens `extents` by `box`, or starts it with `box` when it is empty. The drawing's extents are
+// built up this way, element by element in array order (so that every way of working them out
+// gives the same bits).
+inline void widenExtents(std::optional<GeometryBox>& extents, const GeometryBox& box) {
+    if (!extents) {
+        extents = box;
+        return;
+    }
+    GeometryBox& e = *extents;
+    e.xmin = std::min(e.xmin, box.xmin);
+    e.ymin = std::min(e.ymin, box.ymin);
+    e.xmax = std::max(e.xmax, box.xmin);
+    e.ymax = std::max(e.ymax, box.ymin);
+    e.xmin = std::min(e.xmin, box.xmax);
+    e.ymin = std::min(e.ymin, box.ymax);
+    e.xmax = std::max(e.xmax, box.xmax);
+    e.ymax = std::max(e.ymax, box.ymax);
+}
+
 // One coordinate of the points of a polygon, viewed in the store's point pool.
 class PointColumn {
   public:
@@ -117,8 +150,14 @@ class ElementStore {
     std::size_t capacity() const { return capacity_; }
     const Element* elementArray() const { return elements_.data(); }
     const ElementArray& elements() const { return elements_; }
-    // Write access for layer switching; the count cannot change through it.
+    // Write access for layer switching; the count cannot change through it, and the geometry
+    // must not (the kept extents below rely on it).
     Element* mutableElementArray() { return elements_.data(); }
+
+    // The box around the extents boxes (element_geometry.h) of every element, widened as each
+    // element is added; none when no element has one. Kept so that fitting a freshly loaded
+    // drawing costs no pass over its elements.
+    const std::optional<GeometryBox>& extents() const { return extents_; }
 
     // Each add appends one element with layerField = layer + 1 and returns the new count.
     std::size_t addLine(double x1, double y1, double x2, double y2, int layer, int pen,
@@ -165,10 +204,19 @@ class ElementStore {
 
     bool full() const { return elements_.size() >= capacity_; }
     Element& append(ElementKind kind, int layer, int pen, int lineStyle);
+    // Widen the kept extents by the element just added.
+    void noteExtents(const Element& e);
+    void noteLineExtents(double x1, double y1, double x2, double y2);
+    void noteRoundExtents(double cx, double cy, double r);
+    void noteTextExtents(const Element& e);
     std::size_t runLength() const { return pointX_.size() - runStart_; }
 
     ElementArray elements_;
     std::size_t capacity_ = 0;
+    std::optional<GeometryBox> extents_;
+    // The direction of the text angle met last (see noteTextExtents).
+    std::optional<TextDirection> lastTextDirection_;
+    std::uint64_t lastTextAngleBits_ = 0;
     std::vector<std::string> texts_;
     std::vector<PolygonSpan> polygons_;
     // Every polygon point of the drawing, in runs; a polygon is a prefix of its run.

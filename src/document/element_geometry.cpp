@@ -52,61 +52,45 @@ bool hasFiniteGeometry(const ElementStore& store, const Element& e) {
     return true;
 }
 
-std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount) {
-    const double a = t.angle * kPi / 180.0;
+TextDirection textDirection(double angle) {
+    const double a = angle * kPi / 180.0;
+    return {std::cos(a), std::sin(a)};
+}
+
+std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount,
+                                                const TextDirection& direction) {
     const double h = t.fontHeight;
     const double len = static_cast<double>(byteCount) * 0.4 * h;
-    const double c = std::cos(a);
-    const double s = std::sin(a);
+    const double c = direction.cos;
+    const double s = direction.sin;
     const GeometryPoint below{t.anchorX + h * s, t.anchorY - h * c};
     return {GeometryPoint{t.anchorX, t.anchorY},
             GeometryPoint{t.anchorX + len * c, t.anchorY + len * s}, below,
             GeometryPoint{below.x + len * c, below.y + len * s}};
 }
 
-std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e) {
-    if (!hasFiniteFields(e)) {
-        return std::nullopt;
-    }
-    GeometryBox box;
-    switch (e.kind) {
-        case ElementKind::Line: {
-            const LineGeometry l = lineGeometry(e);
-            box = {std::min(l.x1, l.x2), std::min(l.y1, l.y2), std::max(l.x1, l.x2),
-                   std::max(l.y1, l.y2)};
-            break;
-        }
-        case ElementKind::Circle:
-        case ElementKind::Arc:
-        case ElementKind::RegularPolygon:
-            // Centre and radius are the first three fields of all three kinds.
-            box = around(e.g[0], e.g[1], std::abs(e.g[2]));
-            break;
-        case ElementKind::Rectangle: {
-            // The larger side is taken whole as the half extent: generous, never too small.
-            const RectangleGeometry r = rectangleGeometry(e);
-            box = around(r.centreX, r.centreY, std::max(std::abs(r.width), std::abs(r.height)));
-            break;
-        }
-        case ElementKind::Text: {
-            const auto corners = textOutlineCorners(textGeometry(e), store.text(e).size());
-            box = {corners[0].x, corners[0].y, corners[0].x, corners[0].y};
-            for (const GeometryPoint& p : corners) {
-                box.xmin = std::min(box.xmin, p.x);
-                box.ymin = std::min(box.ymin, p.y);
-                box.xmax = std::max(box.xmax, p.x);
-                box.ymax = std::max(box.ymax, p.y);
-            }
-            break;
-        }
-        case ElementKind::Polygon:
-        default:
-            return std::nullopt;
+std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount) {
+    return textOutlineCorners(t, byteCount, textDirection(t.angle));
+}
+
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e,
+                                          const TextDirection& direction) {
+    const auto corners = textOutlineCorners(textGeometry(e), store.text(e).size(), direction);
+    GeometryBox box{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+    for (const GeometryPoint& p : corners) {
+        box.xmin = std::min(box.xmin, p.x);
+        box.ymin = std::min(box.ymin, p.y);
+        box.xmax = std::max(box.xmax, p.x);
+        box.ymax = std::max(box.ymax, p.y);
     }
     if (!finite(box)) {
         return std::nullopt;
     }
     return box;
+}
+
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e) {
+    return textExtentsBox(store, e, textDirection(e.g[2]));
 }
 
 std::optional<GeometryBox> textCullingBox(const ElementStore& store, const Element& e) {

@@ -28,13 +28,6 @@
 
 namespace planora {
 
-struct GeometryBox {
-    double xmin = 0.0;
-    double ymin = 0.0;
-    double xmax = 0.0;
-    double ymax = 0.0;
-};
-
 struct GeometryPoint {
     double x = 0.0;
     double y = 0.0;
@@ -116,9 +109,69 @@ bool hasFiniteGeometry(const ElementStore& store, const Element& e);
 // per byte along the angle), and the two points one font height below them.
 std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount);
 
+// The cosine and sine of a text's angle (degrees) as the text box takes them; the text box with
+// them given.
+TextDirection textDirection(double angle);
+std::array<GeometryPoint, 4> textOutlineCorners(const TextGeometry& t, std::size_t byteCount,
+                                                const TextDirection& direction);
+
+// The extents boxes of lines and of circles, arcs and regular polygons (centre and radius).
+inline GeometryBox lineExtentsBox(double x1, double y1, double x2, double y2) {
+    return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+}
+inline GeometryBox roundExtentsBox(double cx, double cy, double radius) {
+    const double r = std::abs(radius);
+    return {cx - r, cy - r, cx + r, cy + r};
+}
+inline bool isFiniteBox(const GeometryBox& b) {
+    return std::isfinite(b.xmin) && std::isfinite(b.ymin) && std::isfinite(b.xmax) &&
+           std::isfinite(b.ymax);
+}
+
+// The extents box of a text (finite fields), which looks into the store; the second form with
+// the textDirection of its angle given.
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e);
+std::optional<GeometryBox> textExtentsBox(const ElementStore& store, const Element& e,
+                                          const TextDirection& direction);
+
 // The box the element adds to the drawing's extents; none for polygon areas, unknown kinds and
-// elements whose box is not finite.
-std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e);
+// elements whose box is not finite. Inline: the store widens its extents by it for every element
+// it takes in.
+inline std::optional<GeometryBox> extentsBox(const ElementStore& store, const Element& e) {
+    if (!hasFiniteFields(e)) {
+        return std::nullopt;
+    }
+    GeometryBox box;
+    switch (e.kind) {
+        case ElementKind::Line: {
+            const LineGeometry l = lineGeometry(e);
+            box = lineExtentsBox(l.x1, l.y1, l.x2, l.y2);
+            break;
+        }
+        case ElementKind::Circle:
+        case ElementKind::Arc:
+        case ElementKind::RegularPolygon:
+            // Centre and radius are the first three fields of all three kinds.
+            box = roundExtentsBox(e.g[0], e.g[1], e.g[2]);
+            break;
+        case ElementKind::Rectangle: {
+            // The larger side is taken whole as the half extent: generous, never too small.
+            const RectangleGeometry rect = rectangleGeometry(e);
+            const double r = std::max(std::abs(rect.width), std::abs(rect.height));
+            box = {rect.centreX - r, rect.centreY - r, rect.centreX + r, rect.centreY + r};
+            break;
+        }
+        case ElementKind::Text:
+            return textExtentsBox(store, e);
+        case ElementKind::Polygon:
+        default:
+            return std::nullopt;
+    }
+    if (!isFiniteBox(box)) {
+        return std::nullopt;
+    }
+    return box;
+}
 
 // The culling boxes of texts and polygons (finite fields), which look into the store.
 std::optional<GeometryBox> textCullingBox(const ElementStore& store, const Element& e);

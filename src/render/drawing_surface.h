@@ -95,6 +95,12 @@ class DrawingSurface {
         return nullptr;
     }
 
+    // A blank surface of its own with this one's size, coordinates and kind of pixels, every
+    // pixel 0 (which no figure draws), that another thread may draw on while this surface's
+    // direct pixel writing is on; or none when the surface cannot give one. With direct pixel
+    // writing on, its raster tells which pixels were drawn.
+    virtual std::unique_ptr<DrawingSurface> blankCopy() { return nullptr; }
+
     // The area inside the closed figure through the points (even-odd rule) in `colour`, with no
     // outline.
     virtual void fillPolygon(std::span<const DevicePoint> points, std::uint32_t colour) = 0;

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace planora {
 
@@ -76,13 +78,17 @@ namespace {
 
 // One band of a PainterSurface's image: a second image over the same pixel memory with a
 // painter of its own, clipped to the band's rows, so that two threads can draw on the picture
-// at once without either writing into the other's rows.
+// at once without either writing into the other's rows. Or a blank image of its own of the
+// same size and format, for a part of the elements drawn on another thread.
 class PainterBand final : public DrawingSurface {
   public:
     PainterBand(uchar* bits, int imageWidth, int imageHeight, qsizetype bytesPerLine,
                 QImage::Format format, const QRect& rows, int width, int height)
         : image_(bits, imageWidth, imageHeight, bytesPerLine, format), painter_(&image_) {
         painter_.setClipRect(rows);
+        surface_ = std::make_unique<PainterSurface>(painter_, width, height);
+    }
+    PainterBand(QImage blank, int width, int height) : image_(std::move(blank)), painter_(&image_) {
         surface_ = std::make_unique<PainterSurface>(painter_, width, height);
     }
 
@@ -124,6 +130,19 @@ std::unique_ptr<DrawingSurface> PainterSurface::bandSurface(int top, int bottom)
     return std::make_unique<PainterBand>(bits_, imageWidth_, imageHeight_, bytesPerLine_,
                                          imageFormat_, QRect(0, top, imageWidth_, bottom - top),
                                          width_, height_);
+}
+
+std::unique_ptr<DrawingSurface> PainterSurface::blankCopy() {
+    if (!directPossible_ || clipped_) {
+        return nullptr;
+    }
+    QImage blank(imageWidth_, imageHeight_, imageFormat_);
+    if (blank.isNull()) {
+        return nullptr;
+    }
+    // Every byte 0: fill() would make the pixels of an RGB32 image opaque black.
+    std::memset(blank.bits(), 0, static_cast<std::size_t>(blank.sizeInBytes()));
+    return std::make_unique<PainterBand>(std::move(blank), width_, height_);
 }
 
 bool PainterSurface::setDirectPixels(bool on) {

@@ -38,6 +38,8 @@ class PainterSurface final : public DrawingSurface {
     std::optional<DirectRaster> directRaster() override;
     // Bands are possible where direct writing is, on an image the painter does not clip.
     std::unique_ptr<DrawingSurface> bandSurface(int top, int bottom) override;
+    // A blank copy is an image of the same size and format, where bands are possible.
+    std::unique_ptr<DrawingSurface> blankCopy() override;
 
     int width() const override { return width_; }
     int height() const override { return height_; }

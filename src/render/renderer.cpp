@@ -1,6 +1,7 @@
 #include "renderer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <cstddef>
@@ -932,6 +933,439 @@ class BandWorker {
     std::thread thread_;  // last: starts when everything above is ready
 };
 
+namespace {
+
+// Draws elements of a small raster (a thumbnail) in array order with the pixels an ElementDrawer
+// gives them. Where a whole large drawing fits into a few thousand pixels nearly every line,
+// circle and arc shrinks to a pixel or a few and nearly every text to nothing; those figures are
+// worked out here as drawElement and DirectSink work them out, without their general steps, and
+// written from the same stamps. Everything else goes through the ElementDrawer.
+class SmallRasterDrawer {
+  public:
+    SmallRasterDrawer(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
+                      const std::array<std::uint32_t, Renderer::kPenCount + 1>& colours,
+                      const DirectRaster& raster)
+        : view_(view),
+          elements_(store.elementArray()),
+          raster_(raster),
+          stamps_(*raster.stamps),
+          drawer_(surface, view, store, colours) {
+        for (std::size_t pen = 0; pen < colours.size(); ++pen) {
+            penPixels_[pen] = rasterPixel(colours[pen]);
+        }
+        for (std::size_t s = 0; s < dotIsOnePixel_.size(); ++s) {
+            std::span<const StampPixel> pixels;
+            dotIsOnePixel_[s] = stamps_.line(static_cast<DashStyle>(s), 0, 0, pixels) &&
+                                pixels.size() == 1 && pixels[0].dx == 0 && pixels[0].dy == 0;
+        }
+        for (std::size_t code = 0; code < kStyleCodes; ++code) {
+            styleForCode_[code] = dashStyleForCode(static_cast<std::int32_t>(code));
+        }
+        styleForCode_[kStyleCodes] = DashStyle::Solid;  // every other code
+        for (std::size_t code = 0; code <= kStyleCodes; ++code) {
+            dotForCode_[code] = dotIsOnePixel_[static_cast<std::size_t>(styleForCode_[code])];
+        }
+    }
+
+    // Draws elements [from, to).
+    void draw(std::size_t from, std::size_t to) {
+        // The mapping of mapExact with every value in a local: a pixel written through a pointer
+        // could otherwise be taken to change the view between elements.
+        const double s = view_.scale;
+        const double wox = view_.worldOriginX, woy = view_.worldOriginY;
+        const double dox = view_.deviceOriginX, doy = view_.deviceOriginY;
+        const int left = raster_.left, top = raster_.top;
+        const int right = raster_.right, bottom = raster_.bottom;
+        std::uint32_t* const pixels = raster_.pixels;
+        const std::ptrdiff_t stride = raster_.stride;
+        const Element* const elements = elements_;
+        for (std::size_t i = from; i < to; ++i) {
+            const Element& e = elements[i];
+            if (e.layerField < 1) {
+                continue;
+            }
+            if (e.kind == ElementKind::Line) {
+                // Most elements: a line that starts and ends on one pixel is that pixel.
+                const DeviceXY a{(e.g[0] - wox) * s + dox + 1, doy - (e.g[1] - woy) * s};
+                const DeviceXY b{(e.g[2] - wox) * s + dox + 1, doy - (e.g[3] - woy) * s};
+                if (withinLimit(a) && withinLimit(b)) {
+                    const int x = static_cast<int>(a.x), y = static_cast<int>(a.y);
+                    const int x2 = static_cast<int>(b.x), y2 = static_cast<int>(b.y);
+                    if (x == x2 && y == y2 && dotForCode_[styleCode(e)]) {
+                        if (x >= left && x < right && y >= top && y < bottom) {
+                            pixels[y * stride + x] = penPixel(e);
+                        }
+                    } else {
+                        drawSegment(e, x, y, x2, y2);
+                    }
+                    continue;
+                }
+            } else if (e.kind == ElementKind::Text && std::abs(s * e.g[3]) < 1.0) {
+                continue;  // a font height below one pixel draws nothing (nor a broken record)
+            }
+            drawOne(e);
+        }
+    }
+
+  private:
+    static std::size_t styleCode(const Element& e) {
+        return std::min(static_cast<std::uint32_t>(e.lineStyle),
+                        static_cast<std::uint32_t>(kStyleCodes));
+    }
+    std::uint32_t penPixel(const Element& e) const {
+        return penPixels_[std::min(static_cast<std::uint32_t>(e.penField),
+                                   static_cast<std::uint32_t>(Renderer::kPenCount))];
+    }
+
+    // Kept out of the loop above, so that the loop's values stay in registers.
+    [[gnu::noinline]] void drawSegment(const Element& e, int x1, int y1, int x2, int y2) {
+        style_ = styleForCode_[styleCode(e)];
+        pixel_ = penPixel(e);
+        if (!segment(x1, y1, x2, y2)) {
+            drawer_.draw(e);
+        }
+    }
+
+    [[gnu::noinline]] void drawOne(const Element& e) {
+        style_ = styleForCode_[styleCode(e)];
+        pixel_ = penPixel(e);
+        bool done = false;
+        switch (e.kind) {
+            case ElementKind::Line:
+                done = line(e);
+                break;
+            case ElementKind::Circle:
+                done = circle(e);
+                break;
+            case ElementKind::Arc:
+                done = arc(e);
+                break;
+            case ElementKind::Rectangle:
+                done = rectangle(e);
+                break;
+            case ElementKind::Text:
+                // A font height below one pixel draws nothing (as does a broken record).
+                done = std::abs(view_.scale * e.g[3]) < 1.0;
+                break;
+            default:
+                break;
+        }
+        if (!done) {
+            // Anything drawn of the element so far is drawn again in the same colour.
+            drawer_.draw(e);
+        }
+    }
+
+    // Each returns true when it has drawn the element (or found that it draws nothing), false
+    // when the element is left to the ElementDrawer.
+    bool line(const Element& e) {
+        const DeviceXY a = mapExact(view_, e.g[0], e.g[1]);
+        const DeviceXY b = mapExact(view_, e.g[2], e.g[3]);
+        if (!withinLimit(a) || !withinLimit(b)) {
+            return false;
+        }
+        return segment(static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x),
+                       static_cast<int>(b.y));
+    }
+
+    // As drawElement draws a rectangle: its four sides as segments.
+    bool rectangle(const Element& e) {
+        if (!hasFiniteFields(e)) {
+            return true;  // draws nothing
+        }
+        const RectangleGeometry rect = rectangleGeometry(e);
+        const auto angleBits = std::bit_cast<std::uint64_t>(rect.angle);
+        if (!rectangleAngleKnown_ || rectangleAngleBits_ != angleBits) {
+            rectangleCos_ = std::cos(radians(rect.angle));
+            rectangleSin_ = std::sin(radians(rect.angle));
+            rectangleAngleBits_ = angleBits;
+            rectangleAngleKnown_ = true;
+        }
+        const double c = rectangleCos_;
+        const double sn = rectangleSin_;
+        const double hw = rect.width / 2.0, hh = rect.height / 2.0;
+        const double ax = rect.centreX - hw * c, ay = rect.centreY - hw * sn;
+        const double bx = rect.centreX + hw * c, by = rect.centreY + hw * sn;
+        const double nx = -sn * hh, ny = c * hh;
+        const double k[4][2] = {
+            {ax + nx, ay + ny}, {bx + nx, by + ny}, {bx - nx, by - ny}, {ax - nx, ay - ny}};
+        for (int i = 0; i < 4; ++i) {
+            const int j = (i + 1) % 4;
+            const DeviceXY a = mapExact(view_, k[i][0], k[i][1]);
+            const DeviceXY b = mapExact(view_, k[j][0], k[j][1]);
+            if (!withinLimit(a) || !withinLimit(b) ||
+                !segment(static_cast<int>(a.x), static_cast<int>(a.y), static_cast<int>(b.x),
+                         static_cast<int>(b.y))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A mapped segment as DirectSink draws it.
+    bool segment(int x1, int y1, int x2, int y2) {
+        const DirectRaster& r = raster_;
+        if (x1 == x2 && y1 == y2 && dotIsOnePixel_[static_cast<std::size_t>(style_)]) {
+            if (x1 >= r.left && x1 < r.right && y1 >= r.top && y1 < r.bottom) {
+                r.pixels[y1 * r.stride + x1] = pixel_;
+            }
+            return true;
+        }
+        const int left = std::min(x1, x2), top = std::min(y1, y2);
+        const int right = std::max(x1, x2), bottom = std::max(y1, y2);
+        const bool inside = fits(left, top, right, bottom);
+        if (!inside && missesRaster(left, top, right, bottom)) {
+            return true;
+        }
+        if (inside || (right - left <= kClippedLineSpan && bottom - top <= kClippedLineSpan)) {
+            std::span<const StampPixel> pixels;
+            if (stamps_.line(style_, x2 - x1, y2 - y1, pixels)) {
+                plot(x1, y1, pixels, inside);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The centre and radius in pixels of a circle or an arc, or false.
+    bool centreAndRadius(const Element& e, int& cx, int& cy, int& r) const {
+        const DeviceXY c = mapExact(view_, e.g[0], e.g[1]);
+        const double rr = e.g[2] * view_.scale;
+        if (!withinLimit(c) || !(std::abs(rr) <= kDeviceLimit)) {
+            return false;
+        }
+        // Within the limit truncToPixel is the plain conversion.
+        cx = static_cast<int>(c.x);
+        cy = static_cast<int>(c.y);
+        r = static_cast<int>(rr);
+        return true;
+    }
+
+    bool circle(const Element& e) {
+        int cx, cy, r;
+        return centreAndRadius(e, cx, cy, r) && ellipse(cx - r, cy - r, cx + r, cy + r);
+    }
+
+    bool ellipse(int left, int top, int right, int bottom) {
+        const int l = std::min(left, right);
+        const int t = std::min(top, bottom);
+        const int size = std::max(left, right) - l;
+        if (size != std::max(top, bottom) - t) {
+            return false;
+        }
+        const bool inside = fits(l, t, l + size, t + size);
+        if (!inside && missesRaster(l, t, l + size, t + size)) {
+            return true;
+        }
+        if (inside || size <= kClippedCircleSize) {
+            if (size < kKeptCircleSizes) {
+                // The stamps of the smallest circles, kept here.
+                KeptStamp& kept =
+                    keptCircles_[static_cast<std::size_t>(style_)][static_cast<std::size_t>(size)];
+                if (!kept.known) {
+                    std::span<const StampPixel> pixels;
+                    kept.exists = stamps_.circle(style_, size, pixels);
+                    kept.pixels.assign(pixels.begin(), pixels.end());
+                    kept.known = true;
+                }
+                if (kept.exists) {
+                    plot(l, t, kept.pixels, inside);
+                    return true;
+                }
+                return false;
+            }
+            std::span<const StampPixel> pixels;
+            if (stamps_.circle(style_, size, pixels)) {
+                plot(l, t, pixels, inside);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool arc(const Element& e) {
+        if (!std::isfinite(e.g[3]) || !std::isfinite(e.g[4])) {
+            return false;
+        }
+        int cx, cy, r;
+        if (!centreAndRadius(e, cx, cy, r)) {
+            return false;
+        }
+        const ArcEnds& ends = arcEnds(e.g[3], e.g[4]);
+        const double radius = e.g[2];
+        const double s = view_.scale;
+        // Centre and radius within the limit keep these within twice of it: plain conversions.
+        const int xs = static_cast<int>(cx + ends.cosStart * radius * s);
+        const int ys = static_cast<int>(cy - ends.sinStart * radius * s);
+        const int xe = static_cast<int>(cx + ends.cosEnd * radius * s);
+        const int ye = static_cast<int>(cy - ends.sinEnd * radius * s);
+        if (xs == xe && ys == ye) {
+            return !ends.halfTurnOrMore || ellipse(cx - r, cy - r, cx + r, cy + r);
+        }
+        // The box of the arc's ellipse, a square of side 2 |r|.
+        const int half = std::abs(r);
+        const int l = cx - half, t = cy - half, size = 2 * half;
+        const bool inside = fits(l, t, l + size, t + size);
+        if (!inside && missesRaster(l, t, l + size, t + size)) {
+            return true;
+        }
+        if (inside || size == 0) {
+            if (const std::span<const StampPixel>* pixels =
+                    arcStamp(size, xs - l, ys - t, xe - l, ye - t)) {
+                plot(l, t, *pixels, inside);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The arc stamp, through a small table of the stamps met last (arcs in a thumbnail come in
+    // few shapes); null when there is none.
+    const std::span<const StampPixel>* arcStamp(int size, int xs, int ys, int xe, int ye) {
+        constexpr int kReach = 64;  // beyond this no stamp is kept here
+        if (size > PixelStamps::kMaxArcBox ||
+            std::max({std::abs(xs), std::abs(ys), std::abs(xe), std::abs(ye)}) > kReach) {
+            std::span<const StampPixel>& pixels = uncachedArc_;
+            return stamps_.arc(style_, size, xs, ys, xe, ye, pixels) ? &pixels : nullptr;
+        }
+        auto field = [](int v) { return static_cast<std::uint64_t>(v + kReach); };
+        const std::uint64_t key = (static_cast<std::uint64_t>(style_) << 56) |
+                                  (static_cast<std::uint64_t>(size) << 32) | (field(xs) << 24) |
+                                  (field(ys) << 16) | (field(xe) << 8) | field(ye);
+        ArcStamp& slot = arcStamps_[static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56)];
+        if (slot.key != key) {
+            std::span<const StampPixel> pixels;
+            slot.key = key;
+            slot.exists = stamps_.arc(style_, size, xs, ys, xe, ye, pixels);
+            // The stamp's pixels move when the stamps grow: a copy is kept.
+            slot.pixels.assign(pixels.begin(), pixels.end());
+        }
+        slot.view = slot.pixels;
+        return slot.exists ? &slot.view : nullptr;
+    }
+
+    // The cosine and sine of an arc's start and end angles, kept for the angles met last: the
+    // arcs of a drawing mostly share a few pairs of angles.
+    struct ArcEnds {
+        std::uint64_t startBits = 0;
+        std::uint64_t endBits = 0;
+        bool known = false;
+        bool halfTurnOrMore = false;
+        double cosStart = 0, sinStart = 0, cosEnd = 0, sinEnd = 0;
+    };
+
+    const ArcEnds& arcEnds(double start, double end) {
+        const auto startBits = std::bit_cast<std::uint64_t>(start);
+        const auto endBits = std::bit_cast<std::uint64_t>(end);
+        const std::uint64_t mixed =
+            (startBits ^ (endBits * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+        ArcEnds& slot = arcEnds_[static_cast<std::size_t>(mixed >> 58)];
+        if (!slot.known || slot.startBits != startBits || slot.endBits != endBits) {
+            const double a1 = radians(start);
+            const double a2 = radians(end);
+            slot = ArcEnds{startBits,    endBits,      true,         arcSpan(start, end) >= 180.0,
+                           std::cos(a1), std::sin(a1), std::cos(a2), std::sin(a2)};
+        }
+        return slot;
+    }
+
+    // As DirectSink: the box with the stamp margin inside the writable pixels, or wholly outside.
+    bool fits(int left, int top, int right, int bottom) const {
+        constexpr int m = PixelStamps::kMargin;
+        return left - m >= raster_.left && top - m >= raster_.top && right + m < raster_.right &&
+               bottom + m < raster_.bottom;
+    }
+    bool missesRaster(int left, int top, int right, int bottom) const {
+        constexpr int m = PixelStamps::kMargin;
+        return right + m < raster_.left || bottom + m < raster_.top || left - m >= raster_.right ||
+               top - m >= raster_.bottom;
+    }
+
+    // Writes the stamp at (x, y); `inside`: wholly inside the writable pixels, else only its
+    // pixels that are. Stamps of figures this small are cut at the raster's edges exactly as
+    // the surface cuts the figures themselves (a test checks every position across every edge);
+    // larger ones are not, and are left to the surface there.
+    void plot(int x, int y, std::span<const StampPixel> pixels, bool inside) const {
+        const DirectRaster& r = raster_;
+        if (inside) {
+            std::uint32_t* origin = r.pixels + y * r.stride + x;
+            for (const StampPixel& p : pixels) {
+                origin[p.dy * r.stride + p.dx] = pixel_;
+            }
+            return;
+        }
+        for (const StampPixel& p : pixels) {
+            const int px = x + p.dx, py = y + p.dy;
+            if (px >= r.left && px < r.right && py >= r.top && py < r.bottom) {
+                r.pixels[py * r.stride + px] = pixel_;
+            }
+        }
+    }
+
+    // The largest figures whose stamps are cut at the raster's edges: lines spanning this many
+    // pixels either way, circles of this box size, and arcs of box size 0.
+    static constexpr int kClippedLineSpan = 2;
+    static constexpr int kClippedCircleSize = 2;
+
+    struct KeptStamp {
+        bool known = false;
+        bool exists = false;
+        std::vector<StampPixel> pixels;
+    };
+    static constexpr int kKeptCircleSizes = 8;
+
+    struct ArcStamp {
+        std::uint64_t key = ~std::uint64_t{0};
+        bool exists = false;
+        std::vector<StampPixel> pixels;
+        std::span<const StampPixel> view;
+    };
+
+    // Line style codes 0 to kStyleCodes - 1 have an entry of their own, every other code the
+    // last one.
+    static constexpr std::size_t kStyleCodes = 16;
+
+    const ViewTransform& view_;
+    const Element* elements_;
+    const DirectRaster raster_;
+    PixelStamps& stamps_;
+    ElementDrawer drawer_;
+    std::array<std::uint32_t, Renderer::kPenCount + 1> penPixels_{};
+    std::array<bool, 5> dotIsOnePixel_{};
+    std::array<DashStyle, kStyleCodes + 1> styleForCode_{};
+    std::array<bool, kStyleCodes + 1> dotForCode_{};  // dotIsOnePixel_ of the code's style
+    // The cosine and sine of the last rectangle angle.
+    std::uint64_t rectangleAngleBits_ = 0;
+    bool rectangleAngleKnown_ = false;
+    double rectangleCos_ = 1.0;
+    double rectangleSin_ = 0.0;
+    std::array<ArcEnds, 64> arcEnds_{};
+    std::array<ArcStamp, 256> arcStamps_{};
+    std::array<std::array<KeptStamp, kKeptCircleSizes>, 5> keptCircles_{};
+    std::span<const StampPixel> uncachedArc_;
+    // The pen of the element being drawn.
+    DashStyle style_ = DashStyle::Solid;
+    std::uint32_t pixel_ = 0;
+};
+
+}  // namespace
+
+namespace {
+
+// The second thread small rasters are split onto: one for the whole program, kept so that what
+// it prepares for drawing (its pixel stamps) is made once, whichever renderer draws a thumbnail.
+struct SmallRasterHelper {
+    std::mutex inUse;
+    BandWorker worker;
+};
+
+SmallRasterHelper& smallRasterHelper() {
+    static SmallRasterHelper helper;
+    return helper;
+}
+
+}  // namespace
+
 std::array<std::int32_t, 33> initialPenTable() {
     std::array<std::int32_t, 33> table{};
     for (int pen = 2; pen <= 8; ++pen) {
@@ -1020,20 +1454,10 @@ std::array<std::uint32_t, Renderer::kPenCount + 1> Renderer::penColours(bool bla
 
 void Renderer::invalidateElementCache() {
     cache_.reset();
-    extents_.reset();
 }
 
 int Renderer::drawingExtents(const ElementStore& store, WorldBox& extents) {
-    if (!extents_ || extents_->elements != store.elementArray() ||
-        extents_->count != store.elementCount()) {
-        KeptExtents kept;
-        kept.elements = store.elementArray();
-        kept.count = store.elementCount();
-        kept.found = planora::drawingExtents(store, kept.box);
-        extents_ = kept;
-    }
-    extents = extents_->box;
-    return extents_->found;
+    return planora::drawingExtents(store, extents);
 }
 
 int Renderer::renderDrawing(DrawingSurface& surface, const View& view, const DrawingModel& model,
@@ -1100,7 +1524,7 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
         // is a dot. The boxes are built by the first larger paint.
         if (static_cast<long>(width) * height <= kSmallRasterPixels &&
             surface.beginDirectPixels()) {
-            drawInArrayOrder(surface, view, store, true, black);
+            drawSmallRaster(surface, view, store, black);
             surface.endDirectPixels();
             return;
         }
@@ -1125,7 +1549,9 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     // far less than a call per figure elsewhere; then the elements are simply drawn in array
     // order, and only the culling above is gained on top.
     if (surface.beginDirectPixels()) {
-        if (!drawInBands(surface, view, store, everything, black, area)) {
+        if (everything && static_cast<long>(width) * height <= kSmallRasterPixels) {
+            drawSmallRaster(surface, view, store, black);
+        } else if (!drawInBands(surface, view, store, everything, black, area)) {
             drawInArrayOrder(surface, view, store, everything, black);
         }
         surface.endDirectPixels();
@@ -1140,6 +1566,61 @@ void Renderer::renderFast(DrawingSurface& surface, const ViewTransform& view,
     const GroupCounts groups = assignDrawingLevels(view, width, height, store, black);
     sortByLevelAndPen(groups);
     drawSortedRuns(surface, view, store, black);
+}
+
+void Renderer::drawSmallRaster(DrawingSurface& surface, const ViewTransform& view,
+                               const ElementStore& store, bool black) {
+    const std::optional<DirectRaster> raster = surface.directRaster();
+    if (!raster) {
+        drawInArrayOrder(surface, view, store, true, black);
+        return;
+    }
+    const std::size_t n = store.elementCount();
+    const auto colours = penColours(black);
+    SmallRasterDrawer drawer(surface, view, store, colours, *raster);
+    std::unique_ptr<DrawingSurface> copy;
+    if (n >= kSmallRasterSplitElements && std::thread::hardware_concurrency() >= 2) {
+        copy = surface.blankCopy();
+    }
+    if (!copy || !copy->beginDirectPixels()) {
+        drawer.draw(0, n);
+        return;
+    }
+    // Both halves of the element array at once: the later half on the second thread onto a
+    // blank copy of the surface, whose pixels that it set are then taken over. Every figure
+    // writes opaque pixels whatever lies below, and no drawn pixel is 0, so this gives the
+    // pixels of drawing the halves one after the other.
+    SmallRasterHelper& helper = smallRasterHelper();
+    std::unique_lock<std::mutex> helping(helper.inUse, std::try_to_lock);
+    if (!helping) {
+        drawer.draw(0, n);  // another thumbnail is being drawn on another thread
+        return;
+    }
+    const std::size_t middle = n / 2;
+    helper.worker.start([&] {
+        // The raster is asked for on this thread, which takes its own pixel stamps.
+        const std::optional<DirectRaster> copyRaster = copy->directRaster();
+        SmallRasterDrawer later(*copy, view, store, colours, *copyRaster);
+        later.draw(middle, n);
+    });
+    try {
+        drawer.draw(0, middle);
+    } catch (...) {
+        helper.worker.wait();
+        throw;
+    }
+    helper.worker.wait();
+    const std::optional<DirectRaster> drawn = copy->directRaster();
+    for (int y = raster->top; y < raster->bottom; ++y) {
+        const std::uint32_t* from = drawn->pixels + y * drawn->stride;
+        std::uint32_t* to = raster->pixels + y * raster->stride;
+        for (int x = raster->left; x < raster->right; ++x) {
+            if (from[x] != 0) {
+                to[x] = from[x];
+            }
+        }
+    }
+    copy->endDirectPixels();
 }
 
 bool Renderer::collectCandidates(const ViewTransform& view, const DeviceArea& area, std::size_t n) {

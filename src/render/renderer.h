@@ -96,9 +96,7 @@ class Renderer {
     // draw is replaced by a fresh one.
     std::shared_ptr<const ElementCache> elementCache() const { return cache_; }
 
-    // drawingExtents of the store, worked out once per drawing and kept until the element
-    // array or count changes or invalidateElementCache() is called (the extents take in every
-    // element, visible or not, so layer changes keep them). Not for use from several threads.
+    // drawingExtents of the store (which the store keeps as elements are added).
     int drawingExtents(const ElementStore& store, WorldBox& extents);
     void adoptElementCache(std::shared_ptr<const ElementCache> cache) { cache_ = std::move(cache); }
 
@@ -111,6 +109,8 @@ class Renderer {
     // Raster images of at most this many pixels are drawn on one thread, and without culling
     // unless the element boxes are there already.
     static constexpr long kSmallRasterPixels = 256 * 256;
+    // Small rasters with at least this many elements are drawn on two threads.
+    static constexpr std::size_t kSmallRasterSplitElements = 32768;
     static_assert(static_cast<unsigned>(DashStyle::DashDotDot) < (1u << kDashStyleBits),
                   "every dash style must fit into the sort key's style bits");
 
@@ -142,6 +142,10 @@ class Renderer {
     // work does not call for it.
     bool drawInBands(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
                      bool everything, bool black, const DeviceArea& area);
+    // Every element of a small raster in array order, the two halves of the array at once
+    // where there are many.
+    void drawSmallRaster(DrawingSurface& surface, const ViewTransform& view,
+                         const ElementStore& store, bool black);
     // Draws, in array order, the elements (all, or the candidates) whose box reaches into rows
     // top to bottom - 1.
     void drawRows(DrawingSurface& surface, const ViewTransform& view, const ElementStore& store,
@@ -161,13 +165,6 @@ class Renderer {
     bool drawingShown_ = true;
     std::shared_ptr<const ElementCache> cache_;
     std::unique_ptr<BandWorker> bandWorker_;
-    struct KeptExtents {
-        const Element* elements = nullptr;
-        std::size_t count = 0;
-        int found = 0;
-        WorldBox box{};
-    };
-    std::optional<KeptExtents> extents_;  // made by the first paint split into bands
 
     // Working memory of the fast path, kept between paints.
     struct OrderItem {

@@ -9,17 +9,6 @@
 
 namespace planora {
 
-namespace {
-
-void widen(WorldBox& box, double x, double y) {
-    box.xmin = std::min(box.xmin, x);
-    box.ymin = std::min(box.ymin, y);
-    box.xmax = std::max(box.xmax, x);
-    box.ymax = std::max(box.ymax, y);
-}
-
-}  // namespace
-
 WorldPoint deviceToWorld(const ViewTransform& view, double px, double py) {
     return {(px - view.deviceOriginX) / view.scale + view.worldOriginX,
             (view.deviceOriginY - py) / view.scale + view.worldOriginY};
@@ -43,54 +32,54 @@ std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCo
 
 namespace {
 
-// The extents of elements [from, to); false when none of them has an extents box.
-bool partExtents(const ElementStore& store, std::size_t from, std::size_t to, WorldBox& extents) {
-    bool any = false;
+// The extents of elements [from, to), in array order; none when none of them has an extents box.
+std::optional<GeometryBox> partExtents(const ElementStore& store, std::size_t from,
+                                       std::size_t to) {
+    std::optional<GeometryBox> extents;
     const Element* elements = store.elementArray();
     for (std::size_t i = from; i < to; ++i) {
-        const auto box = extentsBox(store, elements[i]);
-        if (!box) {
-            continue;
-        }
-        if (!any) {
-            extents = WorldBox{box->xmin, box->ymin, box->xmax, box->ymax};
-            any = true;
-        } else {
-            widen(extents, box->xmin, box->ymin);
-            widen(extents, box->xmax, box->ymax);
+        if (const auto box = extentsBox(store, elements[i])) {
+            widenExtents(extents, *box);
         }
     }
-    return any;
+    return extents;
 }
 
 // Below this many elements a second thread costs more than it saves.
 constexpr std::size_t kExtentsPerThread = 65536;
 
+int result(const std::optional<GeometryBox>& box, WorldBox& extents) {
+    if (!box) {
+        extents = WorldBox{};
+        return 0;
+    }
+    extents = WorldBox{box->xmin, box->ymin, box->xmax, box->ymax};
+    return 1;
+}
+
 }  // namespace
 
 int drawingExtents(const ElementStore& store, WorldBox& extents) {
-    extents = WorldBox{};
+    return result(store.extents(), extents);
+}
+
+int measureDrawingExtents(const ElementStore& store, WorldBox& extents) {
     const std::size_t n = store.elementCount();
-    // Large drawings in two halves at once; minimum and maximum do not depend on the order.
+    // Large drawings in two halves at once; minimum and maximum do not depend on the order
+    // (only the sign of a zero may).
     if (n < 2 * kExtentsPerThread || std::thread::hardware_concurrency() < 2) {
-        return partExtents(store, 0, n, extents) ? 1 : 0;
+        return result(partExtents(store, 0, n), extents);
     }
-    WorldBox upper{};
-    bool upperAny = false;
+    std::optional<GeometryBox> upper;
+    std::optional<GeometryBox> lower;
     {
-        std::jthread helper([&] { upperAny = partExtents(store, n / 2, n, upper); });
-        const bool lowerAny = partExtents(store, 0, n / 2, extents);
-        helper.join();
-        if (!lowerAny) {
-            extents = upper;
-            return upperAny ? 1 : 0;
-        }
+        std::jthread helper([&] { upper = partExtents(store, n / 2, n); });
+        lower = partExtents(store, 0, n / 2);
     }
-    if (upperAny) {
-        widen(extents, upper.xmin, upper.ymin);
-        widen(extents, upper.xmax, upper.ymax);
+    if (upper) {
+        widenExtents(lower, *upper);
     }
-    return 1;
+    return result(lower, extents);
 }
 
 // ---- View ----

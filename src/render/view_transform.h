@@ -76,8 +76,10 @@ std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCo
 
 // The box around every element except polygon areas and elements with non-finite geometry,
 // visible or not (see extentsBox). Returns 0 (and the zero box) when no element contributes,
-// else 1.
+// else 1. Costs nothing: the store keeps it as elements are added.
 int drawingExtents(const ElementStore& store, WorldBox& extents);
+// The same box worked out by a pass over every element.
+int measureDrawingExtents(const ElementStore& store, WorldBox& extents);
 
 // A ring of the last ten fitted boxes with a cursor. It starts on an all-zero box.
 class ZoomHistory {

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "drawing_file.h"
 #include "render_test_support.h"
@@ -146,10 +148,9 @@ TEST(RenderEquality, RandomDrawingAtSeveralZooms) {
 // every size down to nothing (arcs whose ends meet, full turns), texts, rectangles, regular
 // polygons and polygons, with every pen number 0 to 40, every line style code -1 to 12 and 12
 // layers, two of them hidden.
-DrawingModel smallElementDrawing(unsigned seed) {
+DrawingModel smallElementDrawing(unsigned seed, std::size_t n = 12000) {
     DrawingModel m;
     ElementStore& s = m.store;
-    const std::size_t n = 12000;
     s.createElementStore(n);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> pos(0, 100), unit(0, 1), ang(-400, 400);
@@ -429,6 +430,44 @@ TEST(RenderEquality, SmallRasterDrawnWithoutElementBoxes) {
     }
 }
 
+// A thumbnail of a large drawing is drawn in two halves of the element array at once, the later
+// half onto a blank copy of the image whose drawn pixels are then taken over. Where elements of
+// both halves meet on a pixel the later one must win, also for what the copy gets from the
+// painter (texts, polygons, long lines, figures cut by the image's edges), and pixels the later
+// half leaves alone must keep the earlier half's colours; with and without element boxes.
+TEST(RenderEquality, SmallRasterDrawnInTwoHalvesKeepsTheArrayOrder) {
+    constexpr int w = 122, h = 97;
+    // About eight elements on every pixel of the whole view.
+    const DrawingModel m = smallElementDrawing(5, 2 * Renderer::kSmallRasterSplitElements + 1001);
+    WorldBox all;
+    ASSERT_EQ(drawingExtents(m.store, all), 1);
+    std::vector<ViewTransform> views;
+    View inside;
+    ASSERT_TRUE(inside.fitInside(w, h, all));  // as a thumbnail is fitted
+    views.push_back(inside.currentView());
+    for (const WorldBox& box : viewBoxes(all)) {
+        View view;
+        ASSERT_TRUE(view.fitBox(w, h, box));
+        views.push_back(view.currentView());
+    }
+    for (QImage::Format format : kFormats) {
+        // `painted` has built the element boxes in a large paint before.
+        Renderer fresh, painted, plain;
+        test::render(painted, m.store, views[0], kW, kH, Renderer::Path::Fast, Qt::black, format);
+        for (std::size_t v = 0; v < views.size(); ++v) {
+            const QImage expected =
+                test::render(plain, m.store, views[v], w, h, Renderer::Path::ElementByElement,
+                             Qt::black, format);
+            for (Renderer* r : {&fresh, &painted}) {
+                const QImage a = test::render(*r, m.store, views[v], w, h, Renderer::Path::Fast,
+                                              Qt::black, format);
+                EXPECT_EQ(differingPixels(a, expected), 0)
+                    << "view " << v << ", format " << format << (r == &fresh ? ", fresh" : "");
+            }
+        }
+    }
+}
+
 // Draws figures with a PainterSurface whose direct pixel writing is switched on or off; the
 // figures get varied colours so that a figure drawn in the wrong order or place shows.
 template <typename DrawFigures>
@@ -562,6 +601,91 @@ TEST(DirectPixels, FiguresAtAndBeyondTheImageEdges) {
         const QImage plain = surfaceImage(w, h, false, QImage::Format_RGB32, figures);
         EXPECT_EQ(differingPixels(direct, plain), 0) << "style " << static_cast<int>(style);
     }
+}
+
+// A small raster takes the stamps of the tiniest figures also where the edges of its writable
+// pixels cut them, keeping the stamp's pixels inside: lines spanning up to two pixels either way,
+// circles of box size up to 2 and arcs of box size 0. That must be what the painter draws of the
+// figure there, at every position across every edge and corner, in every style, at the edges of
+// the image and at those of a rectangle the painter is clipped to.
+TEST(DirectPixels, TinyFigureStampsCutAtTheEdgesAsThePainterCutsThem) {
+    struct Figure {
+        int kind;  // 0 line, 1 circle, 2 arc
+        int a, b, c, d, e;
+    };
+    std::vector<Figure> figures;
+    for (int dx = -2; dx <= 2; ++dx) {
+        for (int dy = -2; dy <= 2; ++dy) {
+            figures.push_back({0, dx, dy, 0, 0, 0});
+        }
+    }
+    for (int size = 0; size <= 2; ++size) {
+        figures.push_back({1, size, 0, 0, 0, 0});
+    }
+    for (int ray = 0; ray < 81; ++ray) {
+        figures.push_back({2, 0, ray % 3 - 1, ray / 3 % 3 - 1, ray / 9 % 3 - 1, ray / 27 - 1});
+    }
+    // The whole of a 12 x 10 image, and a 12 x 10 rectangle a painter on a larger image is
+    // clipped to.
+    const QRect whole(0, 0, 12, 10), clipped(5, 3, 12, 10);
+    int compared = 0;
+    for (const QRect& area : {whole, clipped}) {
+        const bool clip = area != whole;
+        const QSize size = clip ? QSize(22, 17) : area.size();
+        auto paint = [&](auto&& figure) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(QColor(20, 40, 60));
+            QPainter painter(&image);
+            if (clip) {
+                painter.setClipRect(area);
+            }
+            {
+                PainterSurface surface(painter, size.width(), size.height());
+                figure(surface);
+            }
+            painter.end();
+            return image;
+        };
+        for (DashStyle style : kStyles) {
+            for (const Figure& f : figures) {
+                std::span<const StampPixel> stamp;
+                PixelStamps& stamps = pixelStamps();
+                const bool known = f.kind == 0 ? stamps.line(style, f.a, f.b, stamp)
+                                   : f.kind == 1
+                                       ? stamps.circle(style, f.a, stamp)
+                                       : stamps.arc(style, f.a, f.b, f.c, f.d, f.e, stamp);
+                ASSERT_TRUE(known);
+                const std::vector<StampPixel> pixels(stamp.begin(), stamp.end());
+                for (int x = area.left() - 4; x <= area.right() + 4; ++x) {
+                    for (int y = area.top() - 4; y <= area.bottom() + 4; ++y) {
+                        const QImage painted = paint([&](DrawingSurface& s) {
+                            s.setPen(0x00FFFFFF, style);
+                            if (f.kind == 0) {
+                                s.moveTo(x, y);
+                                s.lineTo(x + f.a, y + f.b);
+                            } else if (f.kind == 1) {
+                                s.drawEllipse(x, y, x + f.a, y + f.a);
+                            } else {
+                                s.drawArc(x, y, x, y, x + f.b, y + f.c, x + f.d, y + f.e);
+                            }
+                        });
+                        QImage cut = paint([](DrawingSurface&) {});
+                        for (const StampPixel& p : pixels) {
+                            if (area.contains(x + p.dx, y + p.dy)) {
+                                cut.setPixel(x + p.dx, y + p.dy, 0xFFFFFFFF);
+                            }
+                        }
+                        ASSERT_EQ(differingPixels(painted, cut), 0)
+                            << (clip ? "clipped, " : "") << "style " << static_cast<int>(style)
+                            << ", figure " << f.kind << " " << f.a << " " << f.b << " " << f.c
+                            << " " << f.d << " " << f.e << " at " << x << "," << y;
+                        ++compared;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 200000);
 }
 
 TEST(DirectPixels, OnlyOnUntransformedUnclippedRasterImages) {

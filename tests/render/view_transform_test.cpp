@@ -1,7 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <random>
 #include <utility>
+#include <vector>
 
+#include "drawing_file.h"
 #include "view_transform.h"
 
 namespace planora {
@@ -115,6 +123,89 @@ TEST(ViewExtents, TextBoxRunsAlongItsAngle) {
     EXPECT_NEAR(box.xmax, t.g[0] + h, 1e-9);
     EXPECT_NEAR(box.ymin, t.g[1], 1e-9);
     EXPECT_NEAR(box.ymax, t.g[1] + len, 1e-9);
+}
+
+// The extents the store keeps as elements are added must be exactly those of a pass over every
+// element, for sound, cut and broken drawings, large ones (whose pass runs in two halves) too,
+// and must start afresh with every drawing loaded into the same model.
+TEST(ViewExtents, KeptExtentsEqualAFullPassOverTheElements) {
+    auto expectSame = [](const ElementStore& s, const std::string& label) {
+        WorldBox kept, measured;
+        const int keptFound = drawingExtents(s, kept);
+        EXPECT_EQ(keptFound, measureDrawingExtents(s, measured)) << label;
+        EXPECT_EQ(kept, measured) << label;
+        return keptFound;
+    };
+    const std::filesystem::path dir(PLANORA_EXAMPLES_DIR);
+    DrawingModel model;
+    int drawings = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".akt") {
+            continue;
+        }
+        const std::string name = entry.path().filename().string();
+        ASSERT_EQ(loadDrawing(model, entry.path().string()), 1) << name << model.lastLoadError;
+        EXPECT_EQ(expectSame(model.store, name), 1) << name;
+        ++drawings;
+        // Cut at two thirds: the elements read so far.
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+        bytes.resize(bytes.size() * 2 / 3);
+        DrawingModel cut;
+        if (loadDrawingFromBytes(cut, bytes, "cut.akt") == 1) {
+            expectSame(cut.store, name + " cut");
+        }
+    }
+    EXPECT_GE(drawings, 3);
+
+    // Broken records (not a number, infinite sizes) take no part, also as the first element; a
+    // polygon alone gives none.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    ElementStore s = storeWithCapacity(300000);
+    s.polygonBuilder(ElementStore::PolygonStep::Begin, 1, 0, 0, 1, 1);
+    s.polygonBuilder(ElementStore::PolygonStep::Point, 5, 5, 0, 1, 1);
+    s.polygonBuilder(ElementStore::PolygonStep::Finish, 0, 0, 0, 1, 1);
+    EXPECT_EQ(expectSame(s, "polygon"), 0);
+    s.addLine(nan, 0, 1, 1, 0, 1, 1);
+    s.addCircle(0, 0, inf, 0, 1, 1);
+    s.addText(1e308, 0, "breit", 0, 1e308, 1.0, 0, 1, 0);
+    EXPECT_EQ(expectSame(s, "broken"), 0);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> pos(-5000.0, 5000.0);
+    for (int i = 0; i < 200000; ++i) {
+        const double x = pos(rng), y = pos(rng);
+        switch (i % 5) {
+            case 0:
+                s.addLine(x, y, x + pos(rng) / 100, y - pos(rng) / 100, 0, 1, 1);
+                break;
+            case 1:
+                s.addArc(x, y, pos(rng) / 50, 10, 200, 0, 1, 1);
+                break;
+            case 2:
+                s.addText(x, y, "Raum", pos(rng) / 20, 0.35, 1.0, 0, 1, 0);
+                break;
+            case 3:
+                s.addRectangle(x, y, pos(rng) / 40, pos(rng) / 40, 30, 0, 1, 1);
+                break;
+            default:
+                s.addRegularPolygon(x, y, pos(rng) / 40, 0, 6, 0, 1, 1);
+        }
+    }
+    s.addLine(-0.0, 0.0, 6000, 6000, 0, 1, 1);
+    s.addLine(nan, nan, nan, nan, 0, 1, 1);
+    EXPECT_EQ(expectSame(s, "large"), 1);
+
+    // A smaller drawing loaded into the same model after a larger one.
+    ElementStore small = storeWithCapacity(1);
+    small.addLine(1, 2, 3, 4, 0, 1, 1);
+    s = std::move(small);
+    WorldBox box;
+    ASSERT_EQ(drawingExtents(s, box), 1);
+    EXPECT_EQ(box, (WorldBox{1, 2, 3, 4}));
+    s.createElementStore(4);
+    EXPECT_EQ(drawingExtents(s, box), 0);
 }
 
 TEST(ViewZoom, ZoomWindowCornerOrderDoesNotMatter) {
