@@ -28,6 +28,7 @@
 
 #include "bench_drawing.h"
 #include "command_line.h"
+#include "drawing_read.h"
 #include "graphics_window.h"
 #include "logo_window.h"
 #include "main_window.h"
@@ -99,6 +100,8 @@ int main(int argc, char** argv) {
     const QString drawing = argc > 1 ? QFile::decodeName(argv[1])
                                      : QString::fromStdString(planora::bench::benchDrawingPath());
 
+    std::unique_ptr<planora::DrawingRead> startedRead =
+        planora::DrawingRead::startForCommandLine({drawing});
     TimedApplication app(argc, argv, startNs);
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
@@ -123,6 +126,7 @@ int main(int argc, char** argv) {
     planora::MainWindow window(settings);
     app.watch(&window);
     window.setCommandLineFiles(commandLine.arguments);
+    window.setStartedRead(std::move(startedRead));
     window.setLogoWindow(logo);
     window.initPenColours();
     for (int command : planora::startupCommands(commandLine)) {

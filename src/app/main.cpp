@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "command_line.h"
+#include "drawing_read.h"
 #include "local_file_names.h"
 #include "logo_window.h"
 #include "main_window.h"
@@ -147,6 +148,11 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // The drawing named first on the command line is read while the windows are made.
+    std::unique_ptr<planora::DrawingRead> startedRead;
+    if (!commandLine.printMode()) {
+        startedRead = planora::DrawingRead::startForCommandLine(commandLine.arguments);
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
@@ -179,6 +185,7 @@ int main(int argc, char** argv) {
     planora::SettingsStore settings;
     planora::MainWindow window(settings);
     window.setCommandLineFiles(commandLine.arguments);
+    window.setStartedRead(std::move(startedRead));
     window.setLogoWindow(logo);
     window.initPenColours();
     // Archive files open with Planora from the file manager, unless a program claims them.
