@@ -8,7 +8,8 @@
 //
 // PLANORA_START_NS is the start in nanoseconds of the realtime clock, taken by the shell just
 // before the program is started, so that loading the program and its libraries counts too;
-// without it the start is the process's start time (to 10 ms). FILE defaults to
+// without it the start is the process's start time (to 10 ms). PLANORA_BENCH_SETTINGS may name
+// a settings file kept between runs (see below). FILE defaults to
 // planora-bench-1m.akt in the temp folder. Run it under Xvfb or with QT_QPA_PLATFORM=offscreen;
 // bench/startup/startup_bench.sh runs it repeatedly under a private Xvfb and prints the median.
 #include <unistd.h>
@@ -115,14 +116,22 @@ int main(int argc, char** argv) {
         logo = new planora::LogoWindow(picture, screen->geometry());
     }
     // Settings of a program that has run before (pen and colour tables chosen), kept apart
-    // from the user's own; a first start would ask about the colours first.
+    // from the user's own; a first start would ask about the colours first. A program that has
+    // run before only reads them: with PLANORA_BENCH_SETTINGS naming a settings file, a run
+    // writes it only when it is missing, so that the runs after the first time no writes.
+    const QString settingsFile = qEnvironmentVariable("PLANORA_BENCH_SETTINGS");
     QTemporaryDir settingsFolder;
-    planora::SettingsStore settings(settingsFolder.filePath(QStringLiteral("Planora.conf")));
-    settings.setPenTable({0, 1, 2, 3, 4, 5, 6, 7});
-    planora::ColourTable colours{};
-    std::copy_n(planora::defaultColourTable().begin(),
-                std::min(colours.size(), planora::defaultColourTable().size()), colours.begin());
-    settings.setColourTable(colours);
+    planora::SettingsStore settings(settingsFile.isEmpty()
+                                        ? settingsFolder.filePath(QStringLiteral("Planora.conf"))
+                                        : settingsFile);
+    if (settingsFile.isEmpty() || !QFile::exists(settingsFile)) {
+        settings.setPenTable({0, 1, 2, 3, 4, 5, 6, 7});
+        planora::ColourTable colours{};
+        std::copy_n(planora::defaultColourTable().begin(),
+                    std::min(colours.size(), planora::defaultColourTable().size()),
+                    colours.begin());
+        settings.setColourTable(colours);
+    }
     planora::MainWindow window(settings);
     app.watch(&window);
     window.setCommandLineFiles(commandLine.arguments);
