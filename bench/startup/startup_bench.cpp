@@ -26,6 +26,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "bench_drawing.h"
 #include "command_line.h"
@@ -35,6 +36,7 @@
 #include "main_window.h"
 #include "renderer.h"
 #include "settings_store.h"
+#include "start_up_work.h"
 
 namespace {
 
@@ -103,7 +105,10 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<planora::DrawingRead> startedRead =
         planora::DrawingRead::startForCommandLine({drawing});
+    std::jthread fonts = planora::readFontConfiguration();
     TimedApplication app(argc, argv, startNs);
+    const std::jthread stamps = planora::takeProcessStamps();
+    fonts.join();
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
     const planora::CommandLine commandLine = planora::parseCommandLine({drawing});

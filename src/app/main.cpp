@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "command_line.h"
 #include "drawing_read.h"
@@ -27,6 +28,7 @@
 #include "renderer.h"
 #include "settings_store.h"
 #include "shell_integration.h"
+#include "start_up_work.h"
 #include "text_encoding.h"
 #include "viewer_state.h"
 
@@ -148,12 +150,15 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    // The drawing named first on the command line is read while the windows are made.
+    // The drawing named first on the command line is read while the windows are made, and so
+    // is the font configuration.
     std::unique_ptr<planora::DrawingRead> startedRead;
     if (!commandLine.printMode()) {
         startedRead = planora::DrawingRead::startForCommandLine(commandLine.arguments);
     }
+    std::jthread fonts = planora::readFontConfiguration();
     QApplication app(argc, argv);
+    const std::jthread stamps = planora::takeProcessStamps();
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
     QApplication::setApplicationVersion(planora::programVersion());
@@ -164,6 +169,9 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
     }
 
+    if (fonts.joinable()) {
+        fonts.join();  // texts follow
+    }
     if (commandLine.hasSwitch(QStringLiteral("showpar"))) {
         for (const QString& argument : commandLine.arguments) {
             planora::showMessageBox({QMessageBox::NoIcon, QStringLiteral("Info"), argument});

@@ -248,8 +248,35 @@ bool PixelStamps::arc(DashStyle style, int size, int xs, int ys, int xe, int ye,
     return true;
 }
 
+namespace {
+
+// The stamps every thread starts from: the short lines of every style, which the first drawing
+// on any thread needs, taken once for the process.
+const PixelStamps& processStamps() {
+    static const PixelStamps stamps = [] {
+        PixelStamps taken;
+        taken.takeShortLines();
+        return taken;
+    }();
+    return stamps;
+}
+
+}  // namespace
+
+void PixelStamps::takeShortLines() {
+    for (std::size_t s = 0; s < kStyles; ++s) {
+        if (lineRanges_[s].empty()) {
+            calibrateLines(static_cast<DashStyle>(s));
+        }
+    }
+}
+
+void prepareProcessStamps() {
+    processStamps();
+}
+
 PixelStamps& pixelStamps() {
-    thread_local PixelStamps stamps;
+    thread_local PixelStamps stamps = processStamps();
     return stamps;
 }
 

@@ -81,6 +81,9 @@ class PixelStamps {
     bool arc(DashStyle style, int size, int xs, int ys, int xe, int ye,
              std::span<const StampPixel>& out);
 
+    // Takes the stamps of the short lines (up to kBulkLineSpan) of every style now.
+    void takeShortLines();
+
   private:
     struct Range {
         std::uint32_t start = 0;
@@ -103,7 +106,12 @@ class PixelStamps {
     std::unordered_map<std::uint64_t, Range> arcRanges_;
 };
 
-// The stamps of the calling thread (QPainter on images may be used from any thread).
+// The stamps of the calling thread (QPainter on images may be used from any thread). Each
+// thread's stamps start as a copy of the short-line stamps the process takes once.
 PixelStamps& pixelStamps();
+// Takes the process's short-line stamps now, on a thread with time on its hands, so that the
+// first drawing on any thread does not wait for them. Needs the application object: QPainter
+// picks its pixel routines when that is made.
+void prepareProcessStamps();
 
 }  // namespace planora
