@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -115,10 +116,12 @@ int main(int argc, char** argv) {
 
     // As the program starts: the logo window, the main window with the command line's files,
     // the pen colours, then the commands of the command line once the event loop runs.
-    QPointer<planora::LogoWindow> logo;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QPixmap picture = planora::loadLogoPicture(screen->depth());
-        logo = new planora::LogoWindow(picture, screen->geometry());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    std::future<QImage> logoPicture;
+    if (screen) {
+        logoPicture = std::async(std::launch::async, [depth = screen->depth()] {
+            return planora::renderLogoImage(depth);
+        });
     }
     // Settings of a program that has run before (pen and colour tables chosen), kept apart
     // from the user's own; a first start would ask about the colours first. A program that has
@@ -138,6 +141,11 @@ int main(int argc, char** argv) {
         settings.setColourTable(colours);
     }
     planora::MainWindow window(settings);
+    QPointer<planora::LogoWindow> logo;
+    if (screen) {
+        const QImage picture = logoPicture.get();
+        logo = new planora::LogoWindow(planora::logoPictureFromImage(picture), screen->geometry());
+    }
     app.watch(&window);
     window.setCommandLineFiles(commandLine.arguments);
     window.setStartedRead(std::move(startedRead));

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -182,16 +183,25 @@ int main(int argc, char** argv) {
         return printFromCommandLine(commandLine);
     }
 
-    // The logo window, created hidden before the main window and shown once that is on screen.
-    QPointer<planora::LogoWindow> logo;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QPixmap picture = planora::loadLogoPicture(screen->depth());
-        logo = new planora::LogoWindow(picture, screen->geometry());  // deletes itself on close
+    // The logo picture is drawn on a thread of its own while the main window is made; the logo
+    // window is made hidden and shown once the main window is on screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    std::future<QImage> logoPicture;
+    if (screen) {
+        logoPicture = std::async(std::launch::async, [depth = screen->depth()] {
+            return planora::renderLogoImage(depth);
+        });
     }
 
     quitOnTerminationSignals(app);
     planora::SettingsStore settings;
     planora::MainWindow window(settings);
+    QPointer<planora::LogoWindow> logo;
+    if (screen) {
+        const QImage picture = logoPicture.get();
+        logo = new planora::LogoWindow(planora::logoPictureFromImage(picture),
+                                       screen->geometry());  // deletes itself on close
+    }
     window.setCommandLineFiles(commandLine.arguments);
     window.setStartedRead(std::move(startedRead));
     window.setLogoWindow(logo);
