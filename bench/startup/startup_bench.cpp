@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
     std::jthread fonts = planora::readFontConfiguration();
     TimedApplication app(argc, argv, startNs);
     const std::jthread stamps = planora::takeProcessStamps();
+    const std::jthread sessionBus = planora::connectSessionBus();
     fonts.join();
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));

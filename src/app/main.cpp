@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
     std::jthread fonts = planora::readFontConfiguration();
     QApplication app(argc, argv);
     const std::jthread stamps = planora::takeProcessStamps();
+    const std::jthread sessionBus = planora::connectSessionBus();
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
     QApplication::setApplicationVersion(planora::programVersion());

@@ -4,6 +4,8 @@
 #include <fontconfig/fontconfig.h>
 #endif
 
+#include <QDBusConnection>
+
 #include "pixel_stamps.h"
 
 namespace planora {
@@ -20,6 +22,12 @@ std::jthread readFontConfiguration() {
 
 std::jthread takeProcessStamps() {
     return std::jthread([] { prepareProcessStamps(); });
+}
+
+std::jthread connectSessionBus() {
+    // The connection is made once for the process; the menu bar's own request then finds it
+    // made, or waits for this one instead of starting another.
+    return std::jthread([] { QDBusConnection::sessionBus(); });
 }
 
 }  // namespace planora

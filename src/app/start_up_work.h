@@ -15,4 +15,9 @@ std::jthread readFontConfiguration();
 // object exists (declare it after that object, so that it is joined first).
 std::jthread takeProcessStamps();
 
+// Connects to the session bus, which the main window's menu bar asks whether the desktop shows
+// application menus of its own; where there is no bus, finding that out takes a while. Started
+// once the application object exists (declare it after that object).
+std::jthread connectSessionBus();
+
 }  // namespace planora
