@@ -705,7 +705,7 @@ void GraphicsWindow::drawingLoaded() {
     // A large drawing's picture is asked of the worker now rather than at the next paint, so
     // that the caller's thread can go on with other work (the document list's thumbnail)
     // while it is drawn; the paint then finds it under way.
-    if (isVisible() && d->state.renderer.drawingShown() && d->workerWanted &&
+    if (isVisible() && !size().isEmpty() && d->state.renderer.drawingShown() && d->workerWanted &&
         d->state.drawing.store.elementCount() >= kWorkerMinElements) {
         d->ensureCache();
     }
