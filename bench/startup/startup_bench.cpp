@@ -110,7 +110,9 @@ int main(int argc, char** argv) {
     TimedApplication app(argc, argv, startNs);
     const std::jthread stamps = planora::takeProcessStamps();
     const std::jthread sessionBus = planora::connectSessionBus();
-    fonts.join();
+    if (fonts.joinable()) {
+        fonts.join();
+    }
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
     const planora::CommandLine commandLine = planora::parseCommandLine({drawing});
