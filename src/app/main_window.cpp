@@ -1038,14 +1038,32 @@ DrawingReadResult MainWindow::readDrawing(const QString& path) {
         setStatusText(StatusMessagePart, before);
     }
     loading_ = nullptr;
-    DrawingReadResult result = read->take();  // after a cancel the reader stops at its next step
     if (read->cancelled()) {
-        // Only a complete load that nobody cancelled replaces the drawing.
+        // Only a complete load that nobody cancelled replaces the drawing. The reader stops at
+        // its next step, or after the element boxes it is building: the window goes on without
+        // waiting for it.
+        if (!read->finished()) {
+            cancelledReads_.push_back(std::move(read));
+            if (!cancelledReadsPoll_) {
+                cancelledReadsPoll_ = new QTimer(this);
+                cancelledReadsPoll_->setInterval(50);
+                connect(cancelledReadsPoll_, &QTimer::timeout, this, &MainWindow::dropEndedReads);
+            }
+            cancelledReadsPoll_->start();
+        }
         DrawingReadResult cancelled;
         cancelled.open.cancelled = true;
         return cancelled;
     }
-    return result;
+    return read->take();
+}
+
+void MainWindow::dropEndedReads() {
+    std::erase_if(cancelledReads_,
+                  [](const std::unique_ptr<DrawingRead>& r) { return r->finished(); });
+    if (cancelledReads_.empty() && cancelledReadsPoll_) {
+        cancelledReadsPoll_->stop();
+    }
 }
 
 void MainWindow::cancelLoad() {

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 #include <atomic>
@@ -16,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "command_ids.h"
 #include "drawing_read.h"
@@ -267,6 +269,11 @@ class MainWindow : public QMainWindow {
     bool fittedOnScreen_ = false;  // the first show has checked the frame against the screen
 
     std::unique_ptr<DrawingRead> startedRead_;
+    // Cancelled reads still at work (the element boxes cannot be broken off): the window does
+    // not wait for them; each is dropped once it has ended.
+    std::vector<std::unique_ptr<DrawingRead>> cancelledReads_;
+    QTimer* cancelledReadsPoll_ = nullptr;
+    void dropEndedReads();
     struct BackgroundLoad;
     BackgroundLoad* loading_ = nullptr;  // the load running now, owned by readDrawing
     int backgroundLoadDelayMs_ = 150;
