@@ -8,7 +8,8 @@
 //
 // PLANORA_START_NS is the start in nanoseconds of the realtime clock, taken by the shell just
 // before the program is started, so that loading the program and its libraries counts too;
-// without it the start is the process's start time (to 10 ms). FILE defaults to
+// without it the start is the process's start time (to 10 ms). PLANORA_BENCH_SETTINGS may name
+// a settings file kept between runs (see below). FILE defaults to
 // planora-bench-1m.akt in the temp folder. Run it under Xvfb or with QT_QPA_PLATFORM=offscreen;
 // bench/startup/startup_bench.sh runs it repeatedly under a private Xvfb and prints the median.
 #include <unistd.h>
@@ -23,16 +24,20 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "bench_drawing.h"
 #include "command_line.h"
+#include "drawing_read.h"
 #include "graphics_window.h"
 #include "logo_window.h"
 #include "main_window.h"
 #include "renderer.h"
 #include "settings_store.h"
+#include "start_up_work.h"
 
 namespace {
 
@@ -99,30 +104,54 @@ int main(int argc, char** argv) {
     const QString drawing = argc > 1 ? QFile::decodeName(argv[1])
                                      : QString::fromStdString(planora::bench::benchDrawingPath());
 
+    std::unique_ptr<planora::DrawingRead> startedRead =
+        planora::DrawingRead::startForCommandLine({drawing});
+    std::jthread fonts = planora::readFontConfiguration();
     TimedApplication app(argc, argv, startNs);
+    const std::jthread stamps = planora::takeProcessStamps();
+    const std::jthread sessionBus = planora::connectSessionBus();
+    if (fonts.joinable()) {
+        fonts.join();
+    }
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
     const planora::CommandLine commandLine = planora::parseCommandLine({drawing});
 
     // As the program starts: the logo window, the main window with the command line's files,
     // the pen colours, then the commands of the command line once the event loop runs.
-    QPointer<planora::LogoWindow> logo;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QPixmap picture = planora::loadLogoPicture(screen->depth());
-        logo = new planora::LogoWindow(picture, screen->geometry());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    std::future<QImage> logoPicture;
+    if (screen) {
+        logoPicture = std::async(std::launch::async, [depth = screen->depth()] {
+            return planora::renderLogoImage(depth);
+        });
     }
     // Settings of a program that has run before (pen and colour tables chosen), kept apart
-    // from the user's own; a first start would ask about the colours first.
+    // from the user's own; a first start would ask about the colours first. A program that has
+    // run before only reads them: with PLANORA_BENCH_SETTINGS naming a settings file, a run
+    // writes it only when it is missing, so that the runs after the first time no writes.
+    const QString settingsFile = qEnvironmentVariable("PLANORA_BENCH_SETTINGS");
     QTemporaryDir settingsFolder;
-    planora::SettingsStore settings(settingsFolder.filePath(QStringLiteral("Planora.conf")));
-    settings.setPenTable({0, 1, 2, 3, 4, 5, 6, 7});
-    planora::ColourTable colours{};
-    std::copy_n(planora::defaultColourTable().begin(),
-                std::min(colours.size(), planora::defaultColourTable().size()), colours.begin());
-    settings.setColourTable(colours);
+    planora::SettingsStore settings(settingsFile.isEmpty()
+                                        ? settingsFolder.filePath(QStringLiteral("Planora.conf"))
+                                        : settingsFile);
+    if (settingsFile.isEmpty() || !QFile::exists(settingsFile)) {
+        settings.setPenTable({0, 1, 2, 3, 4, 5, 6, 7});
+        planora::ColourTable colours{};
+        std::copy_n(planora::defaultColourTable().begin(),
+                    std::min(colours.size(), planora::defaultColourTable().size()),
+                    colours.begin());
+        settings.setColourTable(colours);
+    }
     planora::MainWindow window(settings);
+    QPointer<planora::LogoWindow> logo;
+    if (screen) {
+        const QImage picture = logoPicture.get();
+        logo = new planora::LogoWindow(planora::logoPictureFromImage(picture), screen->geometry());
+    }
     app.watch(&window);
     window.setCommandLineFiles(commandLine.arguments);
+    window.setStartedRead(std::move(startedRead));
     window.setLogoWindow(logo);
     window.initPenColours();
     for (int command : planora::startupCommands(commandLine)) {

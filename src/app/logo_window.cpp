@@ -35,7 +35,7 @@ QRect logoWindowRect(const QSize& screen, const std::optional<QSize>& picture) {
     return QRect(x, y, w, h);
 }
 
-QPixmap loadLogoPicture(int screenDepth) {
+QImage renderLogoImage(int screenDepth) {
     initProgramResources();
     const QString name = screenDepth <= 8 ? QStringLiteral(":/logo/LogoBild16.svg")
                                           : QStringLiteral(":/logo/LogoBild256.svg");
@@ -43,11 +43,26 @@ QPixmap loadLogoPicture(int screenDepth) {
     if (!svg.isValid()) {
         return {};
     }
-    QPixmap pixmap(svg.defaultSize());
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    // The format a pixmap filled with a transparent colour takes, so that the pixmap made from
+    // it has the pixels of one drawn straight into.
+    QImage image(svg.defaultSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     svg.render(&painter);
-    return pixmap;
+    return image;
+}
+
+QPixmap logoPictureFromImage(const QImage& image) {
+    if (image.isNull()) {
+        return {};
+    }
+    // Kept with its alpha channel, as a pixmap drawn into directly, although the picture covers
+    // every pixel.
+    return QPixmap::fromImage(image, Qt::NoOpaqueDetection);
+}
+
+QPixmap loadLogoPicture(int screenDepth) {
+    return logoPictureFromImage(renderLogoImage(screenDepth));
 }
 
 LogoWindow::LogoWindow(const QPixmap& picture, const QRect& screenGeometry)

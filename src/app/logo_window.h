@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QBasicTimer>
+#include <QImage>
 #include <QPixmap>
 #include <QRect>
 #include <QSize>
@@ -23,6 +24,11 @@ QRect logoWindowRect(const QSize& screen, const std::optional<QSize>& picture);
 // The logo picture "LogoBild" for a screen of the given colour depth: "LogoBild16" for 8 bits
 // per pixel or fewer, else "LogoBild256". An empty pixmap when it cannot be had.
 QPixmap loadLogoPicture(int screenDepth);
+// The same picture as an image, drawn on any thread once the application object exists: the
+// program's start draws it while the main window is made.
+QImage renderLogoImage(int screenDepth);
+// The pixmap of the logo window from such an image.
+QPixmap logoPictureFromImage(const QImage& image);
 
 class LogoWindow : public QWidget {
     Q_OBJECT

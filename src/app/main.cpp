@@ -15,9 +15,12 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "command_line.h"
+#include "drawing_read.h"
 #include "local_file_names.h"
 #include "logo_window.h"
 #include "main_window.h"
@@ -26,6 +29,7 @@
 #include "renderer.h"
 #include "settings_store.h"
 #include "shell_integration.h"
+#include "start_up_work.h"
 #include "text_encoding.h"
 #include "viewer_state.h"
 
@@ -147,7 +151,16 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // The drawing named first on the command line is read while the windows are made, and so
+    // is the font configuration.
+    std::unique_ptr<planora::DrawingRead> startedRead;
+    if (!commandLine.printMode()) {
+        startedRead = planora::DrawingRead::startForCommandLine(commandLine.arguments);
+    }
+    std::jthread fonts = planora::readFontConfiguration();
     QApplication app(argc, argv);
+    const std::jthread stamps = planora::takeProcessStamps();
+    const std::jthread sessionBus = planora::connectSessionBus();
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Planora"));
     QApplication::setApplicationVersion(planora::programVersion());
@@ -158,6 +171,9 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
     }
 
+    if (fonts.joinable()) {
+        fonts.join();  // texts follow
+    }
     if (commandLine.hasSwitch(QStringLiteral("showpar"))) {
         for (const QString& argument : commandLine.arguments) {
             planora::showMessageBox({QMessageBox::NoIcon, QStringLiteral("Info"), argument});
@@ -168,17 +184,27 @@ int main(int argc, char** argv) {
         return printFromCommandLine(commandLine);
     }
 
-    // The logo window, created hidden before the main window and shown once that is on screen.
-    QPointer<planora::LogoWindow> logo;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QPixmap picture = planora::loadLogoPicture(screen->depth());
-        logo = new planora::LogoWindow(picture, screen->geometry());  // deletes itself on close
+    // The logo picture is drawn on a thread of its own while the main window is made; the logo
+    // window is made hidden and shown once the main window is on screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    std::future<QImage> logoPicture;
+    if (screen) {
+        logoPicture = std::async(std::launch::async, [depth = screen->depth()] {
+            return planora::renderLogoImage(depth);
+        });
     }
 
     quitOnTerminationSignals(app);
     planora::SettingsStore settings;
     planora::MainWindow window(settings);
+    QPointer<planora::LogoWindow> logo;
+    if (screen) {
+        const QImage picture = logoPicture.get();
+        logo = new planora::LogoWindow(planora::logoPictureFromImage(picture),
+                                       screen->geometry());  // deletes itself on close
+    }
     window.setCommandLineFiles(commandLine.arguments);
+    window.setStartedRead(std::move(startedRead));
     window.setLogoWindow(logo);
     window.initPenColours();
     // Archive files open with Planora from the file manager, unless a program claims them.

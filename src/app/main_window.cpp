@@ -33,7 +33,6 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <future>
 #include <vector>
 
 #include "clipboard_copy.h"
@@ -42,6 +41,7 @@
 #include "document_list_widget.h"
 #include "drawing_file.h"
 #include "drawing_info_dialog.h"
+#include "drawing_read.h"
 #include "export_dialog.h"
 #include "file_types.h"
 #include "general_options_dialog.h"
@@ -849,6 +849,7 @@ void MainWindow::executeCommand(int id) {
 
 void MainWindow::openCommandLineFiles() {
     openFileList(commandLineFiles_, true);
+    startedRead_.reset();  // a read the intake did not take is not kept
     graphics_->zoomAll();
     buildScaleMenu();
 }
@@ -891,7 +892,8 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
     }
     switch (classifyFile(path)) {
         case FileKind::Drawing: {
-            OpenResult opened = readDrawing(path);
+            DrawingReadResult read = readDrawing(path);
+            OpenResult& opened = read.open;
             if (opened.cancelled) {
                 // Nothing changes: the drawing, its view and the status line stay.
                 return 0;
@@ -899,15 +901,20 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
             if (opened.ok()) {
                 graphics_->finishPictures();
                 installDrawing(state_, std::move(*opened.model));
+                if (read.boxes) {
+                    // Built on the reading thread; the renderer checks them against the store.
+                    state_.renderer.adoptElementCache(std::move(read.boxes));
+                }
+                loadWarning_ = QString::fromStdString(opened.warning);
+                // The window's view is fitted to the drawing first: a large drawing's picture is
+                // then drawn on the window's worker thread while this thread renders the
+                // thumbnail, with a view of its own.
+                graphics_->drawingLoaded();
                 if (addToList) {
-                    // The thumbnail is rendered with a view of its own; the window's view is
-                    // fitted to the drawing below as for any load.
                     const int index = documentList_->list().addDrawing(
                         localFileName(path), state_.drawing, state_.renderer);
                     documentList_->itemAdded(index);
                 }
-                loadWarning_ = QString::fromStdString(opened.warning);
-                graphics_->drawingLoaded();
                 layerPanel_->refresh();
                 updateStatusFields();
                 setStatusText(StatusMessagePart, loadWarning_);  // clears an earlier warning
@@ -944,8 +951,8 @@ int MainWindow::openFile(const QString& path, bool rebuildRecentMenu, bool addTo
 }
 
 struct MainWindow::BackgroundLoad {
-    std::atomic<bool> cancel{false};
-    std::atomic<int> percent{0};
+    explicit BackgroundLoad(DrawingRead& r) : read(r) {}
+    DrawingRead& read;
     QEventLoop loop;
     bool announced = false;  // backgroundLoadStarted was emitted
 };
@@ -953,28 +960,36 @@ struct MainWindow::BackgroundLoad {
 // The longest the window blocks on a load before it answers input again.
 constexpr int kAnswerWithinMs = 25;
 
-OpenResult MainWindow::readDrawing(const QString& path) {
+void MainWindow::setStartedRead(std::unique_ptr<DrawingRead> read) {
+    startedRead_ = std::move(read);
+}
+
+DrawingReadResult MainWindow::readDrawing(const QString& path) {
     const std::string local = localFileName(path);
+    // The read begun at the program's start serves the first open of its file only.
+    std::unique_ptr<DrawingRead> read = std::move(startedRead_);
+    if (read && read->path() != local) {
+        read.reset();
+    }
     // A load asked for while another runs in the background (a nested intake) is read here at
     // once.
     if (loading_ || backgroundLoadDelayMs_ < 0) {
-        return openDrawing(local);
+        if (read) {
+            return read->take();
+        }
+        return DrawingReadResult{openDrawing(local), nullptr};
     }
-    BackgroundLoad load;
-    OpenOptions options;
-    options.cancel = &load.cancel;
-    options.progress = [&load](int percent) { load.percent.store(percent); };
-    // The future's destructor waits for the thread, so `load` outlives every use of it there.
-    std::future<OpenResult> pending =
-        std::async(std::launch::async, [local, options] { return openDrawing(local, options); });
+    if (!read) {
+        read = std::make_unique<DrawingRead>(local);
+    }
     // The window blocks for no longer than it may take to answer input; a load that takes
     // longer goes on while the window runs its event loop.
     const auto started = std::chrono::steady_clock::now();
     const int blockMs = std::min(backgroundLoadDelayMs_, kAnswerWithinMs);
-    if (blockMs > 0 &&
-        pending.wait_for(std::chrono::milliseconds(blockMs)) == std::future_status::ready) {
-        return pending.get();
+    if (blockMs > 0 && read->finished(std::chrono::milliseconds(blockMs))) {
+        return read->take();
     }
+    BackgroundLoad load(*read);
     loading_ = &load;
     setIntakeEnabled(false);
     // Longer than the delay: the wait cursor and "Lade <name> … n %" show.
@@ -992,7 +1007,7 @@ OpenResult MainWindow::readDrawing(const QString& path) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
         setStatusText(StatusMessagePart,
-                      QStringLiteral("Lade %1 … %2 %").arg(name).arg(load.percent.load()));
+                      QStringLiteral("Lade %1 … %2 %").arg(name).arg(read->percent()));
         if (!load.announced) {
             load.announced = true;
             emit backgroundLoadStarted(path);
@@ -1001,7 +1016,7 @@ OpenResult MainWindow::readDrawing(const QString& path) {
     QTimer poll;
     poll.setInterval(20);
     connect(&poll, &QTimer::timeout, &load.loop, [&] {
-        if (pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        if (read->finished()) {
             load.loop.quit();
         } else {
             showProgress();
@@ -1009,13 +1024,12 @@ OpenResult MainWindow::readDrawing(const QString& path) {
     });
     poll.start();
     showProgress();
-    if (!load.cancel.load() &&
-        pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+    if (!read->cancelled() && !read->finished()) {
         load.loop.exec();
     }
     // The loop also ends when the program quits: a load that is not complete then is dropped.
-    if (pending.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-        load.cancel.store(true);
+    if (!read->finished()) {
+        read->cancel();
     }
     poll.stop();
     setIntakeEnabled(true);
@@ -1024,19 +1038,37 @@ OpenResult MainWindow::readDrawing(const QString& path) {
         setStatusText(StatusMessagePart, before);
     }
     loading_ = nullptr;
-    OpenResult result = pending.get();  // after a cancel the reader stops at its next step
-    if (load.cancel.load()) {
-        // Only a complete load that nobody cancelled replaces the drawing.
-        OpenResult cancelled;
-        cancelled.cancelled = true;
+    if (read->cancelled()) {
+        // Only a complete load that nobody cancelled replaces the drawing. The reader stops at
+        // its next step, or after the element boxes it is building: the window goes on without
+        // waiting for it.
+        if (!read->finished()) {
+            cancelledReads_.push_back(std::move(read));
+            if (!cancelledReadsPoll_) {
+                cancelledReadsPoll_ = new QTimer(this);
+                cancelledReadsPoll_->setInterval(50);
+                connect(cancelledReadsPoll_, &QTimer::timeout, this, &MainWindow::dropEndedReads);
+            }
+            cancelledReadsPoll_->start();
+        }
+        DrawingReadResult cancelled;
+        cancelled.open.cancelled = true;
         return cancelled;
     }
-    return result;
+    return read->take();
+}
+
+void MainWindow::dropEndedReads() {
+    std::erase_if(cancelledReads_,
+                  [](const std::unique_ptr<DrawingRead>& r) { return r->finished(); });
+    if (cancelledReads_.empty() && cancelledReadsPoll_) {
+        cancelledReadsPoll_->stop();
+    }
 }
 
 void MainWindow::cancelLoad() {
     if (loading_) {
-        loading_->cancel.store(true);
+        loading_->read.cancel();
         loading_->loop.quit();
     }
 }

@@ -9,14 +9,18 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "command_ids.h"
+#include "drawing_read.h"
 #include "file_filters.h"
 #include "open_drawing.h"
 #include "pen_colours.h"
@@ -75,6 +79,9 @@ class MainWindow : public QMainWindow {
     void executeCommand(int id);
     // The command-line files opened by the command 99.
     void setCommandLineFiles(const QStringList& files) { commandLineFiles_ = files; }
+    // A read of a command-line file that began at the program's start; the first open of that
+    // file takes its result instead of reading the file again.
+    void setStartedRead(std::unique_ptr<DrawingRead> read);
     // The logo window shown once the main window is on screen (command 999).
     void setLogoWindow(LogoWindow* logo);
     // The pen colours at start: from the settings, or after the first-start question.
@@ -207,7 +214,7 @@ class MainWindow : public QMainWindow {
     void showLoadWarning();
     // Reads a drawing; a load that takes longer than the delay runs on in the background while
     // the window answers input, with the wait cursor and "Lade <name> … n %" in part 0.
-    OpenResult readDrawing(const QString& path);
+    DrawingReadResult readDrawing(const QString& path);
     // File intake commands and drops are refused while a load runs in the background.
     void setIntakeEnabled(bool enabled);
     // The measuring tooltip is only on screen while the pointer is over the graphics window and
@@ -261,6 +268,12 @@ class MainWindow : public QMainWindow {
     ZipTempFolders zipFolders_;
     bool fittedOnScreen_ = false;  // the first show has checked the frame against the screen
 
+    std::unique_ptr<DrawingRead> startedRead_;
+    // Cancelled reads still at work (the element boxes cannot be broken off): the window does
+    // not wait for them; each is dropped once it has ended.
+    std::vector<std::unique_ptr<DrawingRead>> cancelledReads_;
+    QTimer* cancelledReadsPoll_ = nullptr;
+    void dropEndedReads();
     struct BackgroundLoad;
     BackgroundLoad* loading_ = nullptr;  // the load running now, owned by readDrawing
     int backgroundLoadDelayMs_ = 150;

@@ -107,29 +107,31 @@ void paintArc(QPainter& painter, const QRect& box, int xs, int ys, int xe, int y
 }
 
 void PixelStamps::calibrateLines(DashStyle style) {
-    // Every short line in a cell of its own, all drawn at once and then read back.
+    // Every short line in a cell of its own. The lines of one dy are drawn at once into a strip
+    // of cells and read back, a strip after the other: a scratch image for all of them at once
+    // would be 8 MB, whose filling and first touch cost more than the drawing.
     constexpr int bulkSide = 2 * kBulkLineSpan + 1;
     constexpr int cell = bulkSide + 2 * (kMargin + 2);
     constexpr int side = bulkSide * cell;
-    QImage image = scratchImage(side, side);
-    {
-        QPainter painter(&image);
-        preparePainter(painter, style);
-        for (int dy = -kBulkLineSpan; dy <= kBulkLineSpan; ++dy) {
-            for (int dx = -kBulkLineSpan; dx <= kBulkLineSpan; ++dx) {
-                const int ox = (dx + kBulkLineSpan) * cell + cell / 2;
-                const int oy = (dy + kBulkLineSpan) * cell + cell / 2;
-                painter.drawLine(QPoint(ox, oy), QPoint(ox + dx, oy + dy));
-            }
-        }
-    }
+    constexpr int oy = cell / 2;
+    QImage image = scratchImage(side, cell);
     std::vector<StampPixel>& pixels = linePixels_[styleIndex(style)];
     std::vector<Range>& ranges = lineRanges_[styleIndex(style)];
     ranges.assign(static_cast<std::size_t>(kLineSide) * kLineSide, Range{});
     for (int dy = -kBulkLineSpan; dy <= kBulkLineSpan; ++dy) {
+        if (dy > -kBulkLineSpan) {
+            image.fill(0);
+        }
+        {
+            QPainter painter(&image);
+            preparePainter(painter, style);
+            for (int dx = -kBulkLineSpan; dx <= kBulkLineSpan; ++dx) {
+                const int ox = (dx + kBulkLineSpan) * cell + cell / 2;
+                painter.drawLine(QPoint(ox, oy), QPoint(ox + dx, oy + dy));
+            }
+        }
         for (int dx = -kBulkLineSpan; dx <= kBulkLineSpan; ++dx) {
             const int ox = (dx + kBulkLineSpan) * cell + cell / 2;
-            const int oy = (dy + kBulkLineSpan) * cell + cell / 2;
             Range& r = ranges[static_cast<std::size_t>(dy + kMaxLineSpan) * kLineSide +
                               static_cast<std::size_t>(dx + kMaxLineSpan)];
             r.start = static_cast<std::uint32_t>(pixels.size());
@@ -271,8 +273,35 @@ bool PixelStamps::tinyArcsAreDots(DashStyle style) {
     return known == 1;
 }
 
+namespace {
+
+// The stamps every thread starts from: the short lines of every style, which the first drawing
+// on any thread needs, taken once for the process.
+const PixelStamps& processStamps() {
+    static const PixelStamps stamps = [] {
+        PixelStamps taken;
+        taken.takeShortLines();
+        return taken;
+    }();
+    return stamps;
+}
+
+}  // namespace
+
+void PixelStamps::takeShortLines() {
+    for (std::size_t s = 0; s < kStyles; ++s) {
+        if (lineRanges_[s].empty()) {
+            calibrateLines(static_cast<DashStyle>(s));
+        }
+    }
+}
+
+void prepareProcessStamps() {
+    processStamps();
+}
+
 PixelStamps& pixelStamps() {
-    thread_local PixelStamps stamps;
+    thread_local PixelStamps stamps = processStamps();
     return stamps;
 }
 

@@ -86,6 +86,9 @@ class PixelStamps {
     // Such an arc then needs no ray points at all.
     bool tinyArcsAreDots(DashStyle style);
 
+    // Takes the stamps of the short lines (up to kBulkLineSpan) of every style now.
+    void takeShortLines();
+
   private:
     struct Range {
         std::uint32_t start = 0;
@@ -109,7 +112,12 @@ class PixelStamps {
     std::array<std::int8_t, kStyles> tinyArcsAreDots_{-1, -1, -1, -1, -1};  // -1: not known yet
 };
 
-// The stamps of the calling thread (QPainter on images may be used from any thread).
+// The stamps of the calling thread (QPainter on images may be used from any thread). Each
+// thread's stamps start as a copy of the short-line stamps the process takes once.
 PixelStamps& pixelStamps();
+// Takes the process's short-line stamps now, on a thread with time on its hands, so that the
+// first drawing on any thread does not wait for them. Needs the application object: QPainter
+// picks its pixel routines when that is made.
+void prepareProcessStamps();
 
 }  // namespace planora

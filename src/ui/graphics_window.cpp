@@ -702,6 +702,13 @@ bool GraphicsWindow::cancelZoomWindow() {
 void GraphicsWindow::drawingLoaded() {
     d->cacheKey.reset();
     zoomAll();
+    // A large drawing's picture is asked of the worker now rather than at the next paint, so
+    // that the caller's thread can go on with other work (the document list's thumbnail)
+    // while it is drawn; the paint then finds it under way.
+    if (isVisible() && !size().isEmpty() && d->state.renderer.drawingShown() && d->workerWanted &&
+        d->state.drawing.store.elementCount() >= kWorkerMinElements) {
+        d->ensureCache();
+    }
 }
 
 void GraphicsWindow::drawingChanged() {

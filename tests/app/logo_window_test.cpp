@@ -4,7 +4,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
+#include <QSvgRenderer>
+
+#include <thread>
 
 #include "logo_window.h"
 
@@ -41,6 +45,27 @@ TEST(LogoWindow, PictureForBothColourDepths) {
     ASSERT_FALSE(many.isNull());
     EXPECT_EQ(few.size(), many.size());
     EXPECT_NE(few.toImage(), many.toImage()) << "the 16-colour picture is its own";
+}
+
+// The start draws the logo into an image on a thread of its own: the pixmap made from it has the
+// pixels and the format of one drawn straight into a pixmap on the window's thread, text
+// included.
+TEST(LogoWindow, PictureDrawnOnAnotherThreadEqualsOneDrawnIntoAPixmap) {
+    for (int depth : {8, 24}) {
+        QImage drawn;
+        std::thread([&] { drawn = renderLogoImage(depth); }).join();
+        ASSERT_FALSE(drawn.isNull());
+        QSvgRenderer svg(depth <= 8 ? QStringLiteral(":/logo/LogoBild16.svg")
+                                    : QStringLiteral(":/logo/LogoBild256.svg"));
+        ASSERT_TRUE(svg.isValid());
+        QPixmap direct(svg.defaultSize());
+        direct.fill(Qt::transparent);
+        {
+            QPainter painter(&direct);
+            svg.render(&painter);
+        }
+        EXPECT_EQ(logoPictureFromImage(drawn).toImage(), direct.toImage()) << depth;
+    }
 }
 
 TEST(LogoWindow, ClosedByAClickOrAfterTwentyTwoTicks) {

@@ -16,12 +16,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
 #include <memory>
 #include <vector>
 
 #include "colour_dialog.h"
 #include "command_ids.h"
 #include "document_list_widget.h"
+#include "drawing_read.h"
 #include "graphics_window.h"
 #include "main_window.h"
 #include "message_box_layout.h"
@@ -265,6 +267,41 @@ TEST_F(DailyUseTest, BackgroundLoadErrorShowsTheSameMessageAsBefore) {
     EXPECT_EQ(messages_[0].text, direct.text);
     EXPECT_EQ(messages_[0].caption, direct.caption);
     EXPECT_EQ(messages_[0].icon, direct.icon);
+}
+
+// The read the program begins at its start, before the window exists, serves the first open of
+// its own file only: another file opened first is read itself, and a later open of the same file
+// reads it as it is then. It is never begun on a folder or a named pipe, which would block it.
+TEST_F(DailyUseTest, ReadBegunAtTheStartServesOnlyTheFirstOpenOfItsOwnFile) {
+    MainWindow& w = makeWindow();
+    const QString a = copyExample("haus-1800.akt", QStringLiteral("a.akt"));
+    const QString b = copyExample("haus-2500.akt", QStringLiteral("b.akt"));
+    const QString fifo = dir_.filePath(QStringLiteral("rohr.akt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(DrawingRead::startForCommandLine({fifo, a}), nullptr);
+    EXPECT_EQ(DrawingRead::startForCommandLine({dir_.path()}), nullptr);
+    EXPECT_EQ(DrawingRead::startForCommandLine({}), nullptr);
+
+    auto versionOf = [&](const QString& path) {
+        EXPECT_EQ(w.openFile(path, false, false), 0);
+        EXPECT_EQ(w.viewerState().drawing.currentDrawingPath,
+                  QFile::encodeName(path).toStdString());
+        return w.viewerState().drawing.version;
+    };
+    const int versionA = versionOf(a);
+    const int versionB = versionOf(b);
+    ASSERT_NE(versionA, versionB);
+
+    w.setStartedRead(DrawingRead::startForCommandLine({a, b}));
+    EXPECT_EQ(versionOf(b), versionB);
+    EXPECT_EQ(versionOf(a), versionA);
+
+    w.setStartedRead(DrawingRead::startForCommandLine({a}));
+    EXPECT_EQ(versionOf(a), versionA);
+    QFile::remove(a);
+    ASSERT_TRUE(QFile::copy(b, a));
+    EXPECT_EQ(versionOf(a), versionB);
+    EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(DailyUseTest, MessageBoxesAreNotWrappedASecondTime) {

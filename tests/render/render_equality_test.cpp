@@ -8,9 +8,11 @@
 #include <random>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "drawing_file.h"
+#include "pixel_stamps.h"
 #include "render_test_support.h"
 #include "text_encoding.h"
 
@@ -745,6 +747,32 @@ TEST(RenderEquality, ExampleDrawings) {
     if (found == 0) {
         GTEST_SKIP() << "no example drawings in " << dir;
     }
+}
+
+// Every thread's stamps start as a copy of those the process takes once, possibly on another
+// thread: on a new thread each line stamp, short ones from the copy and longer ones taken there
+// one by one, has the pixels of a stamp taken afresh on that thread.
+TEST(RenderEquality, StampsCopiedFromTheProcessMatchStampsTakenOnTheThread) {
+    std::thread taker([] { prepareProcessStamps(); });
+    taker.join();
+    std::thread([] {
+        PixelStamps fresh;
+        for (int style = 0; style < 5; ++style) {
+            const auto dash = static_cast<DashStyle>(style);
+            for (int dy = -20; dy <= 20; ++dy) {
+                for (int dx = -20; dx <= 20; ++dx) {
+                    std::span<const StampPixel> copied, taken;
+                    ASSERT_TRUE(pixelStamps().line(dash, dx, dy, copied));
+                    ASSERT_TRUE(fresh.line(dash, dx, dy, taken));
+                    ASSERT_EQ(copied.size(), taken.size()) << style << " " << dx << " " << dy;
+                    for (std::size_t i = 0; i < copied.size(); ++i) {
+                        ASSERT_EQ(copied[i].dx, taken[i].dx);
+                        ASSERT_EQ(copied[i].dy, taken[i].dy);
+                    }
+                }
+            }
+        }
+    }).join();
 }
 
 }  // namespace
