@@ -56,7 +56,7 @@ def open_menu_while_loading(args, drawing, env):
     showed and whether the load was still going on then, and the seconds the load took."""
     proc = start(args.planora, drawing, env)
     try:
-        wid = main_window(env)
+        wid = main_window(env, proc)
         x, y, _, _ = geometry(wid, env)
         opened = time.monotonic()
         time.sleep(0.2)
@@ -103,7 +103,7 @@ def check_menu_during_load(args, work, env):
     # load took above.
     proc = start(args.planora, drawing, env)
     try:
-        wid = main_window(env)
+        wid = main_window(env, proc)
         x, y, w, h = geometry(wid, env)
         run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2)], env=env)
         # Esc is pressed again and again from the moment the window shows until well past the
@@ -132,7 +132,7 @@ def check_device_pixels(args, work, env):
     scaled = dict(env, QT_SCALE_FACTOR="2")
     proc = start(args.planora, drawing, scaled)
     try:
-        wid = main_window(scaled)
+        wid = main_window(scaled, proc)
         wait_for_logo(scaled)
         time.sleep(0.8)
         wx, wy, ww, wh = geometry(wid, scaled)

@@ -117,7 +117,13 @@ def main_window(env, proc=None, log=None):
         time.sleep(0.1)
     names = [run(["xdotool", "getwindowname", w], env=env, check=False).strip()
              for w in find_windows(".", env)]
-    fail("Zeitüberschreitung: Hauptfenster erscheint; sichtbare Fenster: %s" % names)
+    stacks = ""
+    if proc is not None and shutil.which("gdb"):
+        # Where a program that shows no window is stuck, for the log.
+        stacks = subprocess.run(["gdb", "-p", str(proc.pid), "-batch", "-ex",
+                                 "thread apply all bt 25"], capture_output=True, text=True,
+                                timeout=120).stdout
+    fail("Zeitüberschreitung: Hauptfenster erscheint; sichtbare Fenster: %s\n%s" % (names, stacks))
 
 
 def wait_for_logo(env):
@@ -541,7 +547,7 @@ def main():
         proc = subprocess.Popen([args.planora, drawing], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         procs.append(proc)
-        wid = main_window(env)
+        wid = main_window(env, proc)
         # The logo lies above the main window for about a second.
         wait_for_logo(env)
         time.sleep(0.5)
@@ -614,7 +620,7 @@ def main():
         proc = subprocess.Popen([args.planora], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         procs.append(proc)
-        wid = main_window(env)
+        wid = main_window(env, proc)
         wait_for_logo(env)
         time.sleep(0.3)
         if run(["xdotool", "getwindowname", wid], env=env).strip() != TITLE:

@@ -57,7 +57,7 @@ def main():
 
         proc = subprocess.Popen([args.planora, drawing], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, cwd=work)
-        wid = main_window(env)
+        wid = main_window(env, proc)
         wait_for_logo(env)
 
         # "&Exportieren ..." in the "&Datei" menu opens the save dialog "Exportieren".

@@ -70,7 +70,7 @@ def main():
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         proc = subprocess.Popen([args.planora, plans], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, cwd=work)
-        wid = main_window(env)
+        wid = main_window(env, proc)
         wait_for_logo(env)
         want = "%s - plans.zip[haus-1800.akt]" % TITLE
         wait_for(lambda: run(["xdotool", "getwindowname", wid], env=env).strip() == want, 15,
@@ -104,7 +104,7 @@ def main():
         # --- Ended by a signal (a session ending, a kill from a script): the folder goes too.
         proc = subprocess.Popen([args.planora, plans], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, cwd=work)
-        wid = main_window(env)
+        wid = main_window(env, proc)
         wait_for(lambda: glob.glob(os.path.join(tmp, "zpt*", "OG", "Dach", "haus-1800.akt")), 15,
                  "die Zip-Datei wird wieder ausgepackt")
         wait_for(lambda: run(["xdotool", "getwindowname", wid], env=env).strip() == want, 15,
