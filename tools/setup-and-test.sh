@@ -20,7 +20,7 @@ trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
   # Xvfb picks a free display number and writes it to the file.
   display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset 3>"$display_file" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 1 100); do
     [ -s "$display_file" ] && break

@@ -15,7 +15,7 @@ number=${display#:}
 # A server of an earlier run may still be going away.
 i=0
 while [ -e "/tmp/.X$number-lock" ] && [ "$i" -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 settings=$(mktemp -d)
 trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$settings"' EXIT INT TERM

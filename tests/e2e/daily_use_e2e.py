@@ -24,7 +24,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_e2e import (SKIP, cannot_run_here, fail, find_windows, geometry,  # noqa: E402
-                         main_window, run, screenshot, seed_settings, wait_for, wait_for_logo)
+                         keep_server, main_window, run, screenshot, seed_settings, wait_for,
+                         wait_for_logo)
 
 
 def visible_windows(env):
@@ -181,6 +182,7 @@ def main():
         return SKIP
     os.makedirs(args.artifacts, exist_ok=True)
     work = tempfile.mkdtemp(prefix="planora-e2e-daily-")
+    keeper = None
     try:
         config = os.path.join(work, "config")
         os.makedirs(config)
@@ -190,9 +192,13 @@ def main():
         env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"))
         env.pop("QT_QPA_PLATFORM", None)
         env.pop("QT_SCALE_FACTOR", None)
+        keeper = keep_server(env)
         check_menu_during_load(args, work, env)
         check_device_pixels(args, work, env)
     finally:
+        if keeper is not None:
+            keeper.kill()
+            keeper.wait()
         shutil.rmtree(work, ignore_errors=True)
     print("ok")
     return 0

@@ -95,6 +95,15 @@ def find_windows(name, env):
     return [w for w in out.split() if w]
 
 
+def keep_server(env):
+    """A client that stays connected while the test runs: an X server without -noreset resets
+    when its last client leaves, and a program started in that moment cannot connect."""
+    if shutil.which("xprop") is None:
+        return None
+    return subprocess.Popen(["xprop", "-root", "-spy"], env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
 def main_window(env, proc=None, log=None):
     """Waits for the main window. With the program's process, an early end is reported at once
     with its exit code and the end of its error output (`log`, a file) instead of a timeout."""
@@ -542,6 +551,9 @@ def main():
         # The program registers itself for archive files at start: into the test's folders.
         env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"))
         env.pop("QT_QPA_PLATFORM", None)
+        keeper = keep_server(env)
+        if keeper:
+            procs.append(keeper)
 
         # --- First start with the drawing.
         proc = subprocess.Popen([args.planora, drawing], env=env, stdout=subprocess.DEVNULL,

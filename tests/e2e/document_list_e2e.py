@@ -21,8 +21,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_e2e import (SKIP, TITLE, cannot_run_here, close_through_menu, fail,  # noqa: E402
-                         geometry, graphics_area, main_window, open_file_menu, run, screenshot,
-                         seed_settings, wait_for, wait_for_logo)
+                         geometry, graphics_area, keep_server, main_window, open_file_menu, run,
+                         screenshot, seed_settings, wait_for, wait_for_logo)
 
 PITCH = 97 + 25  # thumbnail height and the gap below it
 
@@ -85,6 +85,9 @@ def main():
         env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"),
                    HOME=work)
         env.pop("QT_QPA_PLATFORM", None)
+        keeper = keep_server(env)
+        if keeper:
+            procs.append(keeper)
 
         # --- First start with three drawings: three thumbnails, one below the other.
         log = os.path.join(args.artifacts, "erster-start.log")

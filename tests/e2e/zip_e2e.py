@@ -24,8 +24,8 @@ import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_e2e import (SKIP, TITLE, cannot_run_here, close_through_menu, fail,  # noqa: E402
-                         geometry, graphics_area, main_window, run, screenshot, seed_settings,
-                         wait_for, wait_for_logo)
+                         geometry, graphics_area, keep_server, main_window, run, screenshot,
+                         seed_settings, wait_for, wait_for_logo)
 from document_list_e2e import thumbnail_counts  # noqa: E402
 
 
@@ -63,11 +63,7 @@ def main():
                    HOME=work, TMPDIR=tmp)
         env.pop("QT_QPA_PLATFORM", None)
 
-        # A client that stays connected, so that the X server does not reset between the two
-        # runs.
-        if shutil.which("xprop"):
-            keeper = subprocess.Popen(["xprop", "-root", "-spy"], env=env,
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        keeper = keep_server(env)
         proc = subprocess.Popen([args.planora, plans], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, cwd=work)
         wid = main_window(env, proc)
