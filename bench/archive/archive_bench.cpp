@@ -138,10 +138,10 @@ int main(int argc, char** argv) {
         QImage window(1920, 1080, QImage::Format_RGB32);
         QPainter painter(&window);
         PainterSurface surface(painter, window.width(), window.height());
-        // Fitted as the window fits a loaded drawing: with the extents the renderer keeps.
+        // Fitted as the window fits a loaded drawing: with the extents the store keeps.
         View view;
         WorldBox extents;
-        painted.drawingExtents(opened.model->store, extents);
+        drawingExtents(opened.model->store, extents);
         view.fitInside(window.width(), window.height(), extents);
         RenderRequest request;
         request.view = view.currentView();

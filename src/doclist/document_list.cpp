@@ -49,7 +49,7 @@ QImage renderThumbnail(const DrawingModel& model, Renderer& renderer, QSize size
     // The drawing's extents were worked out as it was loaded (the element store keeps them).
     View view;
     WorldBox extents;
-    if (renderer.drawingExtents(model.store, extents) == 0 ||
+    if (drawingExtents(model.store, extents) == 0 ||
         !view.fitInside(size.width(), size.height(), extents)) {
         return image;  // no elements: the background alone
     }

@@ -1456,10 +1456,6 @@ void Renderer::invalidateElementCache() {
     cache_.reset();
 }
 
-int Renderer::drawingExtents(const ElementStore& store, WorldBox& extents) {
-    return planora::drawingExtents(store, extents);
-}
-
 int Renderer::renderDrawing(DrawingSurface& surface, const View& view, const DrawingModel& model,
                             Path path) {
     return renderElements(surface, view.displayedView(), model.store, path);

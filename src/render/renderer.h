@@ -96,8 +96,6 @@ class Renderer {
     // draw is replaced by a fresh one.
     std::shared_ptr<const ElementCache> elementCache() const { return cache_; }
 
-    // drawingExtents of the store (which the store keeps as elements are added).
-    int drawingExtents(const ElementStore& store, WorldBox& extents);
     void adoptElementCache(std::shared_ptr<const ElementCache> cache) { cache_ = std::move(cache); }
 
     // The drawing order of the fast path packs the dash style into this many low bits of the

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <thread>
 
 #include "element_geometry.h"
 
@@ -32,22 +31,6 @@ std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCo
 
 namespace {
 
-// The extents of elements [from, to), in array order; none when none of them has an extents box.
-std::optional<GeometryBox> partExtents(const ElementStore& store, std::size_t from,
-                                       std::size_t to) {
-    std::optional<GeometryBox> extents;
-    const Element* elements = store.elementArray();
-    for (std::size_t i = from; i < to; ++i) {
-        if (const auto box = extentsBox(store, elements[i])) {
-            widenExtents(extents, *box);
-        }
-    }
-    return extents;
-}
-
-// Below this many elements a second thread costs more than it saves.
-constexpr std::size_t kExtentsPerThread = 65536;
-
 int result(const std::optional<GeometryBox>& box, WorldBox& extents) {
     if (!box) {
         extents = WorldBox{};
@@ -64,22 +47,13 @@ int drawingExtents(const ElementStore& store, WorldBox& extents) {
 }
 
 int measureDrawingExtents(const ElementStore& store, WorldBox& extents) {
-    const std::size_t n = store.elementCount();
-    // Large drawings in two halves at once; minimum and maximum do not depend on the order
-    // (only the sign of a zero may).
-    if (n < 2 * kExtentsPerThread || std::thread::hardware_concurrency() < 2) {
-        return result(partExtents(store, 0, n), extents);
+    std::optional<GeometryBox> box;
+    for (const Element& e : store.elements()) {
+        if (const auto b = extentsBox(store, e)) {
+            widenExtents(box, *b);
+        }
     }
-    std::optional<GeometryBox> upper;
-    std::optional<GeometryBox> lower;
-    {
-        std::jthread helper([&] { upper = partExtents(store, n / 2, n); });
-        lower = partExtents(store, 0, n / 2);
-    }
-    if (upper) {
-        widenExtents(lower, *upper);
-    }
-    return result(lower, extents);
+    return result(box, extents);
 }
 
 // ---- View ----

@@ -78,7 +78,8 @@ std::array<WorldPoint, 4> textBoxCorners(const Element& text, std::size_t byteCo
 // visible or not (see extentsBox). Returns 0 (and the zero box) when no element contributes,
 // else 1. Costs nothing: the store keeps it as elements are added.
 int drawingExtents(const ElementStore& store, WorldBox& extents);
-// The same box worked out by a pass over every element.
+// The same box worked out by a pass over every element in array order (what the kept box is
+// checked against).
 int measureDrawingExtents(const ElementStore& store, WorldBox& extents);
 
 // A ring of the last ten fitted boxes with a cursor. It starts on an all-zero box.

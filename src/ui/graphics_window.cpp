@@ -633,7 +633,7 @@ void GraphicsWindow::zoomAll() {
     // The extents the renderer keeps for the drawing (worked out by the first of the window,
     // the thumbnail or the load that needs them).
     WorldBox extents;
-    if (d->state.renderer.drawingExtents(d->state.drawing.store, extents) != 0) {
+    if (drawingExtents(d->state.drawing.store, extents) != 0) {
         d->state.view.fitInside(width(), height(), extents);
     }
     d->viewChanged();

@@ -11,7 +11,7 @@ void installDrawing(ViewerState& state, DrawingModel&& model, ZoomOnInstall zoom
     ++state.drawingGeneration;
     if (zoom == ZoomOnInstall::All) {
         WorldBox extents;
-        if (state.renderer.drawingExtents(state.drawing.store, extents) != 0) {
+        if (drawingExtents(state.drawing.store, extents) != 0) {
             state.view.fitInside(width, height, extents);
         }
     }
