@@ -24,7 +24,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_e2e import (SKIP, cannot_run_here, fail, find_windows, geometry,  # noqa: E402
-                         keep_server, main_window, run, screenshot, seed_settings, wait_for,
+                         keep_server, main_window, program_env, run, screenshot, wait_for,
                          wait_for_logo)
 
 
@@ -184,13 +184,7 @@ def main():
     work = tempfile.mkdtemp(prefix="planora-e2e-daily-")
     keeper = None
     try:
-        config = os.path.join(work, "config")
-        os.makedirs(config)
-        seed_settings(config)
-        with open(os.path.join(config, "Quellmark", "Planora.conf"), "a", encoding="utf-8") as f:
-            f.write("Titelzeile=1\n")
-        env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"))
-        env.pop("QT_QPA_PLATFORM", None)
+        _, env = program_env(work, title_line=True)
         env.pop("QT_SCALE_FACTOR", None)
         keeper = keep_server(env)
         check_menu_during_load(args, work, env)

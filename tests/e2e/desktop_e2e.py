@@ -208,6 +208,22 @@ def seed_settings(config):
                 % (settings_bytes(CLI_PENS), settings_bytes(colours)))
 
 
+def program_env(work, title_line=False, **extra):
+    """A settings folder below `work` seeded with the colours (and with title mode 1 when
+    `title_line`), and the environment that makes the program use it on the X server. Returns
+    the settings folder and the environment."""
+    config = os.path.join(work, "config")
+    seed_settings(config)
+    if title_line:
+        with open(os.path.join(config, "Quellmark", "Planora.conf"), "a",
+                  encoding="utf-8") as f:
+            f.write("Titelzeile=1\n")
+    env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"),
+               **extra)
+    env.pop("QT_QPA_PLATFORM", None)
+    return config, env
+
+
 def cannot_run_here(tools=("xdotool", "import", "convert")):
     """Why an end-to-end run cannot go on on this machine (no X server, a tool missing), or
     None."""
@@ -543,14 +559,10 @@ def main():
     work = tempfile.mkdtemp(prefix="planora-e2e-")
     procs = []
     try:
-        config = os.path.join(work, "config")
-        os.makedirs(config)
-        seed_settings(config)
         drawing = os.path.join(work, "haus-2500.akt")
         shutil.copyfile(args.example, drawing)
         # The program registers itself for archive files at start: into the test's folders.
-        env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"))
-        env.pop("QT_QPA_PLATFORM", None)
+        config, env = program_env(work)
         keeper = keep_server(env)
         if keeper:
             procs.append(keeper)

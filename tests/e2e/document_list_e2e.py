@@ -21,8 +21,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_e2e import (SKIP, TITLE, cannot_run_here, close_through_menu, fail,  # noqa: E402
-                         geometry, graphics_area, keep_server, main_window, open_file_menu, run,
-                         screenshot, seed_settings, wait_for, wait_for_logo)
+                         geometry, graphics_area, keep_server, main_window, open_file_menu,
+                         program_env, run, screenshot, wait_for, wait_for_logo)
 
 PITCH = 97 + 25  # thumbnail height and the gap below it
 
@@ -70,21 +70,13 @@ def main():
     work = tempfile.mkdtemp(prefix="planora-list-e2e-")
     procs = []
     try:
-        config = os.path.join(work, "config")
-        os.makedirs(config)
-        seed_settings(config)
-        with open(os.path.join(config, "Quellmark", "Planora.conf"), "a",
-                  encoding="utf-8") as f:
-            f.write("Titelzeile=1\n")
         names = ["haus-0700.akt", "haus-1800.akt", "haus-2500.akt"]
         drawings = []
         for name in names:
             drawings.append(os.path.join(work, name))
             shutil.copyfile(os.path.join(args.examples, name), drawings[-1])
         archive = os.path.join(work, "mappe.ad")
-        env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"),
-                   HOME=work)
-        env.pop("QT_QPA_PLATFORM", None)
+        _, env = program_env(work, title_line=True, HOME=work)
         keeper = keep_server(env)
         if keeper:
             procs.append(keeper)

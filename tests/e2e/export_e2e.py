@@ -20,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "export"))
 from desktop_e2e import (SKIP, close_through_menu, fail, main_window,  # noqa: E402
-                         open_file_menu, run, seed_settings, wait_for, wait_for_logo)
+                         open_file_menu, program_env, run, wait_for, wait_for_logo)
 
 
 def main():
@@ -45,15 +45,11 @@ def main():
     work = tempfile.mkdtemp(prefix="planora-export-e2e-")
     proc = None
     try:
-        config = os.path.join(work, "config")
-        seed_settings(config)
         drawing = os.path.join(work, os.path.basename(args.example))
         shutil.copyfile(args.example, drawing)
         target = os.path.join(work, "ausgabe", "plan aus dem Programm.dxf")
         os.makedirs(os.path.dirname(target))
-        env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"),
-                   HOME=work)
-        env.pop("QT_QPA_PLATFORM", None)
+        _, env = program_env(work, HOME=work)
 
         proc = subprocess.Popen([args.planora, drawing], env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, cwd=work)

@@ -24,8 +24,8 @@ import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_e2e import (SKIP, TITLE, cannot_run_here, close_through_menu, fail,  # noqa: E402
-                         geometry, graphics_area, keep_server, main_window, run, screenshot,
-                         seed_settings, wait_for, wait_for_logo)
+                         geometry, graphics_area, keep_server, main_window, program_env, run,
+                         screenshot, wait_for, wait_for_logo)
 from document_list_e2e import thumbnail_counts  # noqa: E402
 
 
@@ -46,12 +46,6 @@ def main():
     proc = None
     keeper = None
     try:
-        config = os.path.join(work, "config")
-        os.makedirs(config)
-        seed_settings(config)
-        with open(os.path.join(config, "Quellmark", "Planora.conf"), "a",
-                  encoding="utf-8") as f:
-            f.write("Titelzeile=1\n")
         tmp = os.path.join(work, "tmp")
         os.makedirs(tmp)
         plans = os.path.join(work, "plans.zip")
@@ -59,9 +53,7 @@ def main():
             z.writestr("EG/", b"")
             z.write(os.path.join(args.examples, "haus-0700.akt"), "EG/haus-0700.akt")
             z.write(os.path.join(args.examples, "haus-1800.akt"), "OG/Dach/haus-1800.akt")
-        env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_DATA_HOME=os.path.join(work, "data"),
-                   HOME=work, TMPDIR=tmp)
-        env.pop("QT_QPA_PLATFORM", None)
+        _, env = program_env(work, title_line=True, HOME=work, TMPDIR=tmp)
 
         keeper = keep_server(env)
         proc = subprocess.Popen([args.planora, plans], env=env, stdout=subprocess.DEVNULL,
